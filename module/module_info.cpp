@@ -1,0 +1,31 @@
+// The module's one export and the descriptor record it returns.
+#include "module_info.h"
+
+#include "entry_points.h"
+#include "module_export.h"
+
+namespace {
+
+// Writable static storage, filled at build time and never read or changed by the module.
+ModuleInfo moduleInfo = {
+    "PelmTavorenModule",
+    2,
+    {0, 0},
+    "TavorenGif2",
+    "*.gif|*.webp",
+    TEXT("GifAnimation Viewer Module ver. 0.2"),
+    TEXT("Copyright (C) 2026 The Pelm_TavorenGif developers"),
+    CreateInstance,
+    DestroyInstance,
+    LoadImageSource,
+    AttachWindow,
+    Render,
+    HandleMessage,
+    0x9875,
+};
+
+}  // namespace
+
+TAVOREN_EXPORT ModuleInfo* GetTavorenModuleInfo(void* /*unused*/) {
+    return &moduleInfo;
+}

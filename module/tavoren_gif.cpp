@@ -1,0 +1,50 @@
+// Creation, teardown and destruction of the viewer object.
+#include "tavoren_gif.h"
+
+#include <new>
+
+#include "entry_points.h"
+#include "release_interface.h"
+
+TavorenGif* CreateInstance(void* /*unused*/) {
+    // Value-initialised: every count, flag, handle and colour starts at zero. Without memory
+    // the host gets a null viewer rather than an exception across its boundary.
+    return new (std::nothrow) TavorenGif();
+}
+
+void DestroyInstance(TavorenGif* viewer) {
+    delete viewer;
+}
+
+TavorenGif::~TavorenGif() {
+    ReleaseResources();
+}
+
+void TavorenGif::ReleaseResources() {
+    if (contextMenu) {
+        DestroyMenu(contextMenu);
+        contextMenu = nullptr;
+    }
+    if (running) {
+        SetEvent(stopEvent);
+        while (running) Sleep(10);
+    }
+    paused = false;
+    ReleaseInterface(d2dFactory);
+    ReleaseInterface(windowTarget);
+    ReleaseInterface(composeTarget);
+    ReleaseInterface(frameBitmap);
+    ReleaseInterface(savedBitmap);
+    ReleaseInterface(wicFactory);
+    ReleaseInterface(decoder);
+}
+
+D2D1_COLOR_F TavorenGif::ReadColor(const D2D1_COLOR_F& color) const {
+    std::lock_guard<std::mutex> guard(colorLock);
+    return color;
+}
+
+void TavorenGif::WriteColor(D2D1_COLOR_F& color, const D2D1_COLOR_F& value) {
+    std::lock_guard<std::mutex> guard(colorLock);
+    color = value;
+}

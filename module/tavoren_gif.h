@@ -1,0 +1,83 @@
+// The viewer object: one per image that the host opens through the module.
+#pragma once
+
+#include <windows.h>
+#include <d2d1.h>
+#include <wincodec.h>
+
+#include <atomic>
+#include <mutex>
+
+class TavorenGif {
+  public:
+    TavorenGif() = default;
+    TavorenGif(const TavorenGif&) = delete;
+    TavorenGif& operator=(const TavorenGif&) = delete;
+
+    // Stops playback and releases every resource; the host frees the viewer through
+    // DestroyInstance, which deletes it through this destructor.
+    virtual ~TavorenGif();
+
+    // The one teardown: closes the menu, stops the worker, releases every interface.
+    void ReleaseResources();
+
+    // The colours are shared with the worker and too wide for a lock-free atomic, so every
+    // read and write of the three goes through the colour lock.
+    D2D1_COLOR_F ReadColor(const D2D1_COLOR_F& color) const;
+    void WriteColor(D2D1_COLOR_F& color, const D2D1_COLOR_F& value);
+
+    // Image description (written by the load, read by painting and the queries).
+    UINT width{};
+    UINT height{};
+    INT colorBits{};
+
+    // Playback position and timing; the counters are shared with the worker.
+    std::atomic<UINT> currentFrame{};
+    UINT frameCount{};
+    UINT disposal{};
+    std::atomic<UINT> frameDelay{};
+    INT totalDuration{};
+    std::atomic<INT> elapsed{};
+
+    HWND window{};
+    // The worker's events: they exist only while the worker lives.
+    std::atomic<HANDLE> stopEvent{};
+    std::atomic<HANDLE> wakeEvent{};
+    HMENU contextMenu{};
+
+    D2D1_COLOR_F backgroundColor{};
+    D2D1_COLOR_F imageBackgroundColor{};
+    D2D1_COLOR_F hostBackgroundColor{};
+
+    bool useImageBackground{};
+    bool hasShortDelays{};
+    // Flipped on the window thread while the worker's frame decode reads it.
+    std::atomic<bool> ieTiming{};
+    bool isTransparent{};
+
+    // Transport flags shared with the worker.
+    std::atomic<bool> running{};
+    std::atomic<bool> paused{};
+    std::atomic<bool> stepRequested{};
+
+    ID2D1Factory* d2dFactory{};
+    ID2D1HwndRenderTarget* windowTarget{};
+    ID2D1BitmapRenderTarget* composeTarget{};
+    ID2D1Bitmap* frameBitmap{};
+    ID2D1Bitmap* savedBitmap{};
+    IWICImagingFactory* wicFactory{};
+    IWICBitmapDecoder* decoder{};
+
+    D2D1_RECT_F frameRect{};
+    bool isWebP{};
+    INT rotation{};
+
+  private:
+    mutable std::mutex colorLock;
+};
+
+static_assert(sizeof(std::atomic<UINT>) == sizeof(UINT) && std::atomic<UINT>::is_always_lock_free);
+static_assert(sizeof(std::atomic<INT>) == sizeof(INT) && std::atomic<INT>::is_always_lock_free);
+static_assert(sizeof(std::atomic<bool>) == 1 && std::atomic<bool>::is_always_lock_free);
+static_assert(sizeof(std::atomic<HANDLE>) == sizeof(HANDLE) &&
+              std::atomic<HANDLE>::is_always_lock_free);

@@ -1,0 +1,39 @@
+// The subset of the Windows API that the module calls, under the names Windows gives it.
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"
+#include "guiddef.h"
+#include "unknwn.h"
+#include "objbase.h"
+
+// --- Kernel: events, waits and sleeping --------------------------------------------------
+#define INFINITE 0xFFFFFFFFu
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_TIMEOUT 0x00000102u
+#define WAIT_FAILED 0xFFFFFFFFu
+#define MAXIMUM_WAIT_OBJECTS 64
+
+// Events are real kernel-style waits on the standard library's primitives: a waiting thread
+// sleeps until it is signalled or its timeout ends, it never polls.
+extern "C" HANDLE CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset,
+                               BOOL initialState, LPCWSTR name);
+extern "C" BOOL SetEvent(HANDLE event);
+extern "C" BOOL ResetEvent(HANDLE event);
+extern "C" BOOL CloseHandle(HANDLE object);
+extern "C" DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+extern "C" DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
+                                        DWORD milliseconds);
+extern "C" void Sleep(DWORD milliseconds);
+extern "C" DWORD GetLastError(void);
+extern "C" void SetLastError(DWORD error);
+
+// --- User interface: popup menus ----------------------------------------------------------
+extern "C" HMENU CreatePopupMenu(void);
+extern "C" BOOL DestroyMenu(HMENU menu);
+
+// --- User interface: window messages -------------------------------------------------------
+#define WM_SIZE 0x0005
+#define WM_KEYDOWN 0x0100
+#define WM_RBUTTONDOWN 0x0204
+#define WM_USER 0x0400

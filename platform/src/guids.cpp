@@ -1,0 +1,5 @@
+// The named GUIDs that Windows defines in its import libraries.
+#include <unknwn.h>
+
+extern "C" const GUID IID_IUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};

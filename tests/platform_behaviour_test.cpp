@@ -1,0 +1,109 @@
+// Platform behaviour the module relies on. These run against Windows itself (under Wine) as
+// well as against the Linux stand-in, so the stand-in is held to what Windows does.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <objbase.h>
+
+#include <thread>
+
+namespace {
+
+TEST(PlatformTypes, WideCharactersAreUtf16Units) {
+    static_assert(sizeof(WCHAR) == 2);
+    static_assert(sizeof(LONG) == 4 && sizeof(ULONG) == 4 && sizeof(DWORD) == 4);
+    static_assert(sizeof(BOOL) == 4 && sizeof(HRESULT) == 4);
+    static_assert(sizeof(WPARAM) == sizeof(void*) && sizeof(LPARAM) == sizeof(void*));
+    static_assert(sizeof(RECT) == 16 && sizeof(GUID) == 16);
+    const WCHAR* text = TEXT("\u00e9t\u00e9");
+    EXPECT_EQ(text[0], 0x00E9);
+    EXPECT_EQ(text[3], 0);
+}
+
+TEST(PlatformCom, UnknownClassIsNotRegistered) {
+    const CLSID unknown = {0x12345678, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
+    void* object = reinterpret_cast<void*>(uintptr_t{1});
+    EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+              REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_TRUE(IsEqualGUID(unknown, unknown));
+    EXPECT_FALSE(IsEqualGUID(unknown, IID_IUnknown));
+}
+
+TEST(PlatformCom, PropVariantClearFreesAndEmpties) {
+    PROPVARIANT value;
+    PropVariantInit(&value);
+    value.vt = VT_LPWSTR;
+    value.pwszVal = static_cast<LPWSTR>(CoTaskMemAlloc(4 * sizeof(WCHAR)));
+    value.pwszVal[0] = 'a';
+    value.pwszVal[1] = 0;
+    EXPECT_EQ(PropVariantClear(&value), S_OK);
+    EXPECT_EQ(value.vt, VT_EMPTY);
+
+    value.vt = VT_UI2;
+    value.uiVal = 500;
+    EXPECT_EQ(PropVariantClear(&value), S_OK);
+    EXPECT_EQ(value.vt, VT_EMPTY);
+    EXPECT_EQ(value.uiVal, 0);
+}
+
+TEST(PlatformEvents, AutomaticResetIsConsumedByOneWait) {
+    HANDLE event = CreateEventW(nullptr, FALSE, TRUE, nullptr);
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    EXPECT_TRUE(SetEvent(event));
+    EXPECT_TRUE(SetEvent(event));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0) << "two sets are one signal";
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    EXPECT_TRUE(CloseHandle(event));
+}
+
+TEST(PlatformEvents, ManualResetStaysSignalledUntilReset) {
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    SetEvent(event);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(event, 5), WAIT_OBJECT_0);
+    ResetEvent(event);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    CloseHandle(event);
+}
+
+TEST(PlatformEvents, WaitAnyAnswersTheFirstSignalledIndex) {
+    HANDLE events[2] = {CreateEventW(nullptr, TRUE, FALSE, nullptr),
+                        CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    EXPECT_EQ(WaitForMultipleObjects(2, events, FALSE, 0), WAIT_TIMEOUT);
+    SetEvent(events[1]);
+    EXPECT_EQ(WaitForMultipleObjects(2, events, FALSE, 0), WAIT_OBJECT_0 + 1);
+    EXPECT_EQ(WaitForMultipleObjects(2, events, FALSE, 0), WAIT_TIMEOUT);
+    SetEvent(events[0]);
+    SetEvent(events[1]);
+    EXPECT_EQ(WaitForMultipleObjects(2, events, FALSE, 0), WAIT_OBJECT_0) << "lowest index wins";
+    EXPECT_EQ(WaitForSingleObject(events[1], 0), WAIT_OBJECT_0) << "the other stayed signalled";
+    CloseHandle(events[0]);
+    CloseHandle(events[1]);
+}
+
+TEST(PlatformEvents, AnUnboundedWaitEndsWhenAnotherThreadSignals) {
+    HANDLE events[2] = {CreateEventW(nullptr, TRUE, FALSE, nullptr),
+                        CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    DWORD result = WAIT_FAILED;
+    std::thread waiter([&] {
+        SetEvent(started);
+        result = WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    });
+    WaitForSingleObject(started, INFINITE);
+    SetEvent(events[1]);
+    waiter.join();
+    EXPECT_EQ(result, WAIT_OBJECT_0 + 1);
+    for (HANDLE h : {events[0], events[1], started}) CloseHandle(h);
+}
+
+TEST(PlatformMenus, PopupMenuIsCreatedAndDestroyed) {
+    HMENU menu = CreatePopupMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(DestroyMenu(menu));
+}
+
+}  // namespace

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <mutex>
 
+#include "module_info.h"
+
 class TavorenGif {
   public:
     TavorenGif() = default;
@@ -20,6 +22,9 @@ class TavorenGif {
 
     // The one teardown: closes the menu, stops the worker, releases every interface.
     void ReleaseResources();
+
+    // Fills the image description from the open decoder's metadata, reporting progress.
+    bool ScanImage(ProgressCallback progressCallback, void* userData);
 
     // The colours are shared with the worker and too wide for a lock-free atomic, so every
     // read and write of the three goes through the colour lock.

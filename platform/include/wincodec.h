@@ -1,7 +1,85 @@
-// Windows Imaging Component: the imaging interfaces the viewer holds.
+// Windows Imaging Component: the subset of the imaging factory, decoders, frames, palettes
+// and metadata readers that the module calls.
 #pragma once
 
 #include "objbase.h"
+#include "objidl.h"
 
-struct IWICImagingFactory : public IUnknown {};
-struct IWICBitmapDecoder : public IUnknown {};
+typedef UINT32 WICColor;
+typedef GUID WICPixelFormatGUID;
+typedef REFGUID REFWICPixelFormatGUID;
+
+enum WICDecodeOptions {
+    WICDecodeMetadataCacheOnDemand = 0,
+    WICDecodeMetadataCacheOnLoad = 1,
+};
+
+#define WINCODEC_ERR_GENERIC_ERROR E_FAIL
+#define WINCODEC_ERR_WRONGSTATE _HRESULT_TYPEDEF_(0x88982f04)
+#define WINCODEC_ERR_VALUEOUTOFRANGE _HRESULT_TYPEDEF_(0x88982f05)
+#define WINCODEC_ERR_NOTINITIALIZED _HRESULT_TYPEDEF_(0x88982f0c)
+#define WINCODEC_ERR_PROPERTYNOTFOUND _HRESULT_TYPEDEF_(0x88982f40)
+#define WINCODEC_ERR_PALETTEUNAVAILABLE _HRESULT_TYPEDEF_(0x88982f45)
+#define WINCODEC_ERR_COMPONENTNOTFOUND _HRESULT_TYPEDEF_(0x88982f50)
+#define WINCODEC_ERR_IMAGESIZEOUTOFRANGE _HRESULT_TYPEDEF_(0x88982f51)
+#define WINCODEC_ERR_BADIMAGE _HRESULT_TYPEDEF_(0x88982f60)
+#define WINCODEC_ERR_BADHEADER _HRESULT_TYPEDEF_(0x88982f61)
+#define WINCODEC_ERR_FRAMEMISSING _HRESULT_TYPEDEF_(0x88982f62)
+#define WINCODEC_ERR_BADSTREAMDATA _HRESULT_TYPEDEF_(0x88982f70)
+#define WINCODEC_ERR_STREAMREAD _HRESULT_TYPEDEF_(0x88982f72)
+#define WINCODEC_ERR_UNSUPPORTEDOPERATION _HRESULT_TYPEDEF_(0x88982f81)
+#define WINCODEC_ERR_INSUFFICIENTBUFFER _HRESULT_TYPEDEF_(0x88982f8c)
+
+EXTERN_GUID(CLSID_WICImagingFactory);
+EXTERN_GUID(CLSID_WICImagingFactory2);
+EXTERN_GUID(IID_IWICImagingFactory);
+EXTERN_GUID(IID_IWICBitmapDecoder);
+EXTERN_GUID(IID_IWICBitmapSource);
+EXTERN_GUID(IID_IWICBitmapFrameDecode);
+EXTERN_GUID(IID_IWICMetadataQueryReader);
+EXTERN_GUID(IID_IWICPalette);
+EXTERN_GUID(GUID_ContainerFormatGif);
+EXTERN_GUID(GUID_ContainerFormatWebp);
+EXTERN_GUID(GUID_ContainerFormatPng);
+EXTERN_GUID(GUID_ContainerFormatJpeg);
+EXTERN_GUID(GUID_ContainerFormatBmp);
+EXTERN_GUID(GUID_WICPixelFormat32bppPBGRA);
+EXTERN_GUID(GUID_WICPixelFormat32bppBGRA);
+EXTERN_GUID(GUID_WICPixelFormat8bppIndexed);
+
+struct IWICPalette : public IUnknown {
+    STDMETHOD(InitializeCustom)(WICColor* pColors, UINT cCount) PURE;
+    STDMETHOD(GetColorCount)(UINT* pcCount) PURE;
+    STDMETHOD(GetColors)(UINT cCount, WICColor* pColors, UINT* pcActualColors) PURE;
+};
+
+struct IWICMetadataQueryReader : public IUnknown {
+    STDMETHOD(GetContainerFormat)(GUID* pguidContainerFormat) PURE;
+    STDMETHOD(GetMetadataByName)(LPCWSTR wzName, PROPVARIANT* pvarValue) PURE;
+};
+
+struct IWICBitmapSource : public IUnknown {
+    STDMETHOD(GetSize)(UINT* puiWidth, UINT* puiHeight) PURE;
+    STDMETHOD(GetPixelFormat)(WICPixelFormatGUID* pPixelFormat) PURE;
+    STDMETHOD(GetResolution)(double* pDpiX, double* pDpiY) PURE;
+    STDMETHOD(CopyPalette)(IWICPalette* pIPalette) PURE;
+};
+
+struct IWICBitmapFrameDecode : public IWICBitmapSource {
+    STDMETHOD(GetMetadataQueryReader)(IWICMetadataQueryReader** ppIMetadataQueryReader) PURE;
+};
+
+struct IWICBitmapDecoder : public IUnknown {
+    STDMETHOD(GetContainerFormat)(GUID* pguidContainerFormat) PURE;
+    STDMETHOD(CopyPalette)(IWICPalette* pIPalette) PURE;
+    STDMETHOD(GetMetadataQueryReader)(IWICMetadataQueryReader** ppIMetadataQueryReader) PURE;
+    STDMETHOD(GetFrameCount)(UINT* pCount) PURE;
+    STDMETHOD(GetFrame)(UINT index, IWICBitmapFrameDecode** ppIBitmapFrame) PURE;
+};
+
+struct IWICImagingFactory : public IUnknown {
+    STDMETHOD(CreateDecoderFromStream)
+    (IStream* pIStream, const GUID* pguidVendor, WICDecodeOptions metadataOptions,
+     IWICBitmapDecoder** ppIDecoder) PURE;
+    STDMETHOD(CreatePalette)(IWICPalette** ppIPalette) PURE;
+};

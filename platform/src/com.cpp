@@ -1,14 +1,45 @@
 // COM object creation and the task allocator.
 #include <objbase.h>
+#include <wincodec.h>
 
 #include <stdlib.h>
 
-extern "C" HRESULT CoCreateInstance(REFCLSID /*rclsid*/, LPUNKNOWN /*pUnkOuter*/,
-                                    DWORD /*dwClsContext*/, REFIID /*riid*/, LPVOID* ppv) {
+#include <new>
+
+#include "com_object.h"
+#include "imaging/imaging_objects.h"
+
+namespace platform {
+
+std::atomic<long>& LiveComObjects() {
+    static std::atomic<long> count{0};
+    return count;
+}
+
+}  // namespace platform
+
+// Knows the imaging factory's classes; any other class is not registered, as COM answers
+// for a class that no server provides.
+extern "C" HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext,
+                                    REFIID riid, LPVOID* ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    return REGDB_E_CLASSNOTREG;
+    const bool imaging = IsEqualCLSID(rclsid, CLSID_WICImagingFactory) ||
+                         IsEqualCLSID(rclsid, CLSID_WICImagingFactory2);
+    if (!imaging || !(dwClsContext & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
+    if (pUnkOuter) return CLASS_E_NOAGGREGATION;
+    auto* factory = new (std::nothrow) platform::imaging::ImagingFactory();
+    if (!factory) return E_OUTOFMEMORY;
+    HRESULT hr = factory->QueryInterface(riid, ppv);
+    factory->Release();
+    return hr;
 }
+
+extern "C" HRESULT CoInitializeEx(LPVOID /*reserved*/, DWORD /*coInit*/) {
+    return S_OK;
+}
+
+extern "C" void CoUninitialize(void) {}
 
 extern "C" LPVOID CoTaskMemAlloc(SIZE_T cb) {
     return malloc(cb ? cb : 1);
@@ -17,9 +48,3 @@ extern "C" LPVOID CoTaskMemAlloc(SIZE_T cb) {
 extern "C" void CoTaskMemFree(LPVOID pv) {
     free(pv);
 }
-
-extern "C" HRESULT CoInitializeEx(LPVOID /*reserved*/, DWORD /*coInit*/) {
-    return S_OK;
-}
-
-extern "C" void CoUninitialize(void) {}

@@ -1,0 +1,134 @@
+// The container decoder, its frames and their metadata query readers. The index is fixed once
+// the decoder exists, so the metadata calls need no lock and are safe from any thread.
+#include <new>
+
+#include "imaging_objects.h"
+
+namespace platform::imaging {
+namespace {
+
+// A query reader over one metadata block: the container's, or frame `index`'s.
+class QueryReader final : public ComObject<IWICMetadataQueryReader> {
+  public:
+    static constexpr UINT kContainer = ~0u;
+
+    QueryReader(std::shared_ptr<DecoderState> state, UINT index)
+        : state_(std::move(state)), index_(index) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        return Answer(iid, object, {{&IID_IWICMetadataQueryReader, this}});
+    }
+    HRESULT STDMETHODCALLTYPE GetContainerFormat(GUID* format) override {
+        if (!format) return E_INVALIDARG;
+        *format = state_->container->Format();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetMetadataByName(LPCWSTR name, PROPVARIANT* value) override {
+        if (!name) return E_INVALIDARG;
+        const Container& container = *state_->container;
+        // Windows answers a query without a value holder with whether the item exists.
+        PROPVARIANT scratch;
+        PROPVARIANT* out = value ? value : &scratch;
+        HRESULT hr = index_ == kContainer ? container.ContainerMetadata(name, out)
+                                          : container.FrameMetadata(index_, name, out);
+        if (!value) PropVariantClear(&scratch);
+        return hr;
+    }
+
+  private:
+    const std::shared_ptr<DecoderState> state_;
+    const UINT index_;
+};
+
+class FrameDecode final : public ComObject<IWICBitmapFrameDecode> {
+  public:
+    FrameDecode(std::shared_ptr<DecoderState> state, UINT index)
+        : state_(std::move(state)), index_(index) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        return Answer(iid, object,
+                      {{&IID_IWICBitmapFrameDecode, static_cast<IWICBitmapFrameDecode*>(this)},
+                       {&IID_IWICBitmapSource, static_cast<IWICBitmapSource*>(this)}});
+    }
+    HRESULT STDMETHODCALLTYPE GetSize(UINT* width, UINT* height) override {
+        if (!width || !height) return E_INVALIDARG;
+        state_->container->FrameSize(index_, width, height);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) override {
+        if (!format) return E_INVALIDARG;
+        const bool gif = IsEqualGUID(state_->container->Format(), GUID_ContainerFormatGif);
+        *format = gif ? GUID_WICPixelFormat8bppIndexed : GUID_WICPixelFormat32bppBGRA;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetResolution(double* dpiX, double* dpiY) override {
+        if (!dpiX || !dpiY) return E_INVALIDARG;
+        *dpiX = *dpiY = 96.0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette* palette) override {
+        if (!palette) return E_INVALIDARG;
+        return WINCODEC_ERR_PALETTEUNAVAILABLE;
+    }
+    HRESULT STDMETHODCALLTYPE GetMetadataQueryReader(IWICMetadataQueryReader** reader) override {
+        if (!reader) return E_INVALIDARG;
+        *reader = new (std::nothrow) QueryReader(state_, index_);
+        return *reader ? S_OK : E_OUTOFMEMORY;
+    }
+
+  private:
+    const std::shared_ptr<DecoderState> state_;
+    const UINT index_;
+};
+
+}  // namespace
+
+DecoderState::~DecoderState() {
+    if (stream) stream->Release();
+}
+
+HRESULT BitmapDecoder::QueryInterface(REFIID iid, void** object) {
+    return Answer(iid, object, {{&IID_IWICBitmapDecoder, this}});
+}
+
+HRESULT BitmapDecoder::GetContainerFormat(GUID* format) {
+    if (!format) return E_INVALIDARG;
+    *format = state_->container->Format();
+    return S_OK;
+}
+
+HRESULT BitmapDecoder::CopyPalette(IWICPalette* palette) {
+    if (!palette) return E_INVALIDARG;
+    const std::vector<WICColor>& colors = state_->container->GlobalPalette();
+    if (colors.empty()) return WINCODEC_ERR_PALETTEUNAVAILABLE;
+    auto* ours = dynamic_cast<Palette*>(palette);
+    if (!ours) return E_INVALIDARG;
+    ours->Assign(colors);
+    return S_OK;
+}
+
+HRESULT BitmapDecoder::GetMetadataQueryReader(IWICMetadataQueryReader** reader) {
+    if (!reader) return E_INVALIDARG;
+    *reader = nullptr;
+    if (!state_->container->HasContainerReader()) return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+    *reader = new (std::nothrow) QueryReader(state_, QueryReader::kContainer);
+    return *reader ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT BitmapDecoder::GetFrameCount(UINT* count) {
+    if (!count) return E_INVALIDARG;
+    *count = state_->container->FrameCount();
+    return S_OK;
+}
+
+HRESULT BitmapDecoder::GetFrame(UINT index, IWICBitmapFrameDecode** frame) {
+    if (!frame) return E_INVALIDARG;
+    *frame = nullptr;
+    const Container& container = *state_->container;
+    if (index >= container.FrameCount()) return E_INVALIDARG;
+    if (!container.FrameFetchable(index)) return WINCODEC_ERR_BADIMAGE;
+    *frame = new (std::nothrow) FrameDecode(state_, index);
+    return *frame ? S_OK : E_OUTOFMEMORY;
+}
+
+}  // namespace platform::imaging

@@ -1,0 +1,54 @@
+// What a stand-in decoder knows of its image once it is created: the container's index,
+// walked once over the file's bytes. Metadata is answered from the index; pixels are decoded
+// from the frame's own place in the bytes when they are asked for.
+#pragma once
+
+#include <wincodec.h>
+
+#include <memory>
+#include <vector>
+
+#include "../streams.h"
+
+namespace platform::imaging {
+
+// A scalar metadata value, as a query reader answers it.
+struct MetadataValue {
+    VARTYPE type;
+    UINT32 value;
+};
+
+// Writes the value into a PROPVARIANT with the type's own field (VT_BOOL as VARIANT_TRUE or
+// VARIANT_FALSE, as Windows gives it).
+HRESULT StoreValue(const MetadataValue& value, PROPVARIANT* out);
+
+// True when the UTF-16 query path names the ASCII path, in any letter case.
+bool PathIs(LPCWSTR path, const char* name);
+
+class Container {
+  public:
+    virtual ~Container() = default;
+
+    virtual const GUID& Format() const = 0;
+    virtual UINT FrameCount() const = 0;
+    // False: the frame is counted but cannot be fetched.
+    virtual bool FrameFetchable(UINT index) const = 0;
+    virtual void FrameSize(UINT index, UINT* width, UINT* height) const = 0;
+
+    // Metadata lookups answer WINCODEC_ERR_PROPERTYNOTFOUND for a path the block lacks.
+    virtual bool HasContainerReader() const { return true; }
+    virtual HRESULT ContainerMetadata(LPCWSTR path, PROPVARIANT* value) const = 0;
+    virtual HRESULT FrameMetadata(UINT index, LPCWSTR path, PROPVARIANT* value) const = 0;
+
+    // The container's palette (the GIF global colour table), or empty when there is none.
+    virtual const std::vector<WICColor>& GlobalPalette() const = 0;
+};
+
+// Each answers null when the bytes are not of its format or too damaged to open.
+std::unique_ptr<Container> OpenGif(const SharedBytes& bytes);
+std::unique_ptr<Container> OpenWebP(const SharedBytes& bytes);
+// PNG, JPEG and BMP, which the Windows imaging component also opens: one frame and no GIF
+// metadata, so a load of one fails as it does on Windows.
+std::unique_ptr<Container> OpenStill(const SharedBytes& bytes);
+
+}  // namespace platform::imaging

@@ -1,0 +1,210 @@
+// Walks a GIF's blocks once. Every length comes from the file, so each is checked against
+// the bytes that remain before it is used; a cut-off file ends the walk at the last block
+// that is whole, and its frames so far stay.
+#include "gif_container.h"
+
+#include <cstring>
+
+namespace platform::imaging {
+namespace {
+
+constexpr BYTE kExtensionIntroducer = 0x21;
+constexpr BYTE kImageSeparator = 0x2C;
+constexpr BYTE kTrailer = 0x3B;
+constexpr BYTE kGraphicControlLabel = 0xF9;
+
+constexpr BYTE kColorTableFlag = 0x80;
+
+USHORT Le16(const BYTE* p) {
+    return static_cast<USHORT>(p[0] | (p[1] << 8));
+}
+
+UINT TableColors(BYTE packed) {
+    return 2u << (packed & 7);
+}
+
+std::vector<WICColor> ReadTable(const BYTE* p, UINT colors) {
+    std::vector<WICColor> table(colors);
+    for (UINT i = 0; i < colors; ++i, p += 3) {
+        table[i] = 0xFF000000u | (UINT32{p[0]} << 16) | (UINT32{p[1]} << 8) | p[2];
+    }
+    return table;
+}
+
+// Skips a run of data sub-blocks and its terminator. False when the file ends inside it.
+bool SkipSubBlocks(const BYTE* data, size_t size, size_t* pos) {
+    while (*pos < size) {
+        const BYTE length = data[(*pos)++];
+        if (length == 0) return true;
+        if (length > size - *pos) {
+            *pos = size;
+            return false;
+        }
+        *pos += length;
+    }
+    return false;
+}
+
+}  // namespace
+
+GifContainer::GifContainer(SharedBytes bytes, GifScreen screen, std::vector<WICColor> globalPalette,
+                           std::vector<GifFrameRecord> frames)
+    : bytes_(std::move(bytes)),
+      screen_(screen),
+      globalPalette_(std::move(globalPalette)),
+      frames_(std::move(frames)) {}
+
+void GifContainer::FrameSize(UINT index, UINT* width, UINT* height) const {
+    *width = frames_[index].width;
+    *height = frames_[index].height;
+}
+
+HRESULT GifContainer::ContainerMetadata(LPCWSTR path, PROPVARIANT* value) const {
+    const BYTE packed = screen_.packed;
+    const struct {
+        const char* path;
+        MetadataValue value;
+    } items[] = {
+        {"/logscrdesc/Width", {VT_UI2, screen_.width}},
+        {"/logscrdesc/Height", {VT_UI2, screen_.height}},
+        {"/logscrdesc/GlobalColorTableFlag", {VT_BOOL, (packed >> 7) & 1u}},
+        {"/logscrdesc/ColorResolution", {VT_UI1, (packed >> 4) & 7u}},
+        {"/logscrdesc/SortFlag", {VT_BOOL, (packed >> 3) & 1u}},
+        {"/logscrdesc/GlobalColorTableSize", {VT_UI1, packed & 7u}},
+        {"/logscrdesc/BackgroundColorIndex", {VT_UI1, screen_.backgroundIndex}},
+        {"/logscrdesc/PixelAspectRatio", {VT_UI1, screen_.aspectRatio}},
+    };
+    for (const auto& item : items) {
+        if (PathIs(path, item.path)) return StoreValue(item.value, value);
+    }
+    return WINCODEC_ERR_PROPERTYNOTFOUND;
+}
+
+HRESULT GifContainer::FrameMetadata(UINT index, LPCWSTR path, PROPVARIANT* value) const {
+    const GifFrameRecord& frame = frames_[index];
+    const BYTE packed = frame.packed;
+    const struct {
+        const char* path;
+        MetadataValue value;
+    } descriptor[] = {
+        {"/imgdesc/Left", {VT_UI2, frame.left}},
+        {"/imgdesc/Top", {VT_UI2, frame.top}},
+        {"/imgdesc/Width", {VT_UI2, frame.width}},
+        {"/imgdesc/Height", {VT_UI2, frame.height}},
+        {"/imgdesc/LocalColorTableFlag", {VT_BOOL, (packed >> 7) & 1u}},
+        {"/imgdesc/InterlaceFlag", {VT_BOOL, (packed >> 6) & 1u}},
+        {"/imgdesc/SortFlag", {VT_BOOL, (packed >> 5) & 1u}},
+        {"/imgdesc/LocalColorTableSize", {VT_UI1, packed & 7u}},
+    };
+    for (const auto& item : descriptor) {
+        if (PathIs(path, item.path)) return StoreValue(item.value, value);
+    }
+    const GifControlBlock& control = frame.control;
+    if (!control.present) return WINCODEC_ERR_PROPERTYNOTFOUND;
+    const struct {
+        const char* path;
+        MetadataValue value;
+    } graphicControl[] = {
+        {"/grctlext/Disposal", {VT_UI1, control.disposal}},
+        {"/grctlext/UserInputFlag", {VT_BOOL, control.userInput}},
+        {"/grctlext/TransparencyFlag", {VT_BOOL, control.transparencyFlag}},
+        {"/grctlext/Delay", {VT_UI2, control.delay}},
+        {"/grctlext/TransparentColorIndex", {VT_UI1, control.transparentIndex}},
+    };
+    for (const auto& item : graphicControl) {
+        if (PathIs(path, item.path)) return StoreValue(item.value, value);
+    }
+    return WINCODEC_ERR_PROPERTYNOTFOUND;
+}
+
+std::unique_ptr<Container> OpenGif(const SharedBytes& bytes) {
+    const BYTE* data = bytes->data();
+    const size_t size = bytes->size();
+    constexpr size_t kHeaderAndScreen = 13;
+    if (size < 6 || (std::memcmp(data, "GIF87a", 6) != 0 && std::memcmp(data, "GIF89a", 6) != 0)) {
+        return nullptr;
+    }
+    if (size < kHeaderAndScreen) return nullptr;
+
+    GifScreen screen;
+    screen.width = Le16(data + 6);
+    screen.height = Le16(data + 8);
+    screen.packed = data[10];
+    screen.backgroundIndex = data[11];
+    screen.aspectRatio = data[12];
+    size_t pos = kHeaderAndScreen;
+
+    std::vector<WICColor> globalPalette;
+    if (screen.packed & kColorTableFlag) {
+        const UINT colors = TableColors(screen.packed);
+        if (size - pos < 3 * size_t{colors}) return nullptr;
+        globalPalette = ReadTable(data + pos, colors);
+        pos += 3 * size_t{colors};
+    }
+
+    std::vector<GifFrameRecord> frames;
+    GifControlBlock pending;
+    while (pos < size) {
+        const BYTE introducer = data[pos++];
+        if (introducer == kTrailer) break;
+        if (introducer == kExtensionIntroducer) {
+            if (pos >= size) break;
+            const BYTE label = data[pos++];
+            // Only the first control block before an image counts, as "/grctlext" names it.
+            if (label == kGraphicControlLabel && !pending.present && pos < size && data[pos] == 4 &&
+                size - pos >= 5) {
+                const BYTE* block = data + pos + 1;
+                pending.present = true;
+                pending.disposal = (block[0] >> 2) & 7;
+                pending.userInput = (block[0] >> 1) & 1;
+                pending.transparencyFlag = block[0] & 1;
+                pending.delay = Le16(block + 1);
+                pending.transparentIndex = block[3];
+            }
+            if (!SkipSubBlocks(data, size, &pos)) break;
+            continue;
+        }
+        if (introducer != kImageSeparator) break;  // not a block: the rest is not GIF data
+
+        constexpr size_t kDescriptor = 9;
+        if (size - pos < kDescriptor) break;
+        GifFrameRecord frame;
+        frame.left = Le16(data + pos);
+        frame.top = Le16(data + pos + 2);
+        frame.width = Le16(data + pos + 4);
+        frame.height = Le16(data + pos + 6);
+        frame.packed = data[pos + 8];
+        frame.control = pending;
+        pending = GifControlBlock{};
+        pos += kDescriptor;
+        if (frame.packed & kColorTableFlag) {
+            frame.localTableColors = TableColors(frame.packed);
+            frame.localTableOffset = pos;
+            if (size - pos < 3 * size_t{frame.localTableColors}) {
+                // The table is cut off: the frame is counted but has nothing to decode.
+                frame.fetchable = false;
+                frames.push_back(frame);
+                break;
+            }
+            pos += 3 * size_t{frame.localTableColors};
+        }
+        if (pos >= size) {
+            frame.fetchable = false;
+            frames.push_back(frame);
+            break;
+        }
+        frame.imageDataOffset = pos;
+        const BYTE minimumCodeSize = data[pos++];
+        // An LZW code size outside 1..8 cannot be decoded at all, unless the frame has no
+        // pixels to decode (Wine's decoder takes such a frame too).
+        frame.fetchable =
+            (minimumCodeSize >= 1 && minimumCodeSize <= 8) || frame.width == 0 || frame.height == 0;
+        frames.push_back(frame);
+        // Image data cut short still leaves a frame: its decode ends where the data does.
+        if (!SkipSubBlocks(data, size, &pos)) break;
+    }
+    return std::make_unique<GifContainer>(bytes, screen, std::move(globalPalette),
+                                          std::move(frames));
+}
+
+}  // namespace platform::imaging

@@ -1,0 +1,60 @@
+// The GIF container's index: one walk over the blocks when the decoder is created, keeping
+// each frame's descriptor, control block and the offset of its image data. No LZW data is
+// decoded here.
+#pragma once
+
+#include "container.h"
+
+namespace platform::imaging {
+
+struct GifControlBlock {
+    bool present = false;
+    BYTE disposal = 0;
+    bool userInput = false;
+    bool transparencyFlag = false;
+    USHORT delay = 0;
+    BYTE transparentIndex = 0;
+};
+
+struct GifFrameRecord {
+    USHORT left = 0, top = 0, width = 0, height = 0;
+    BYTE packed = 0;              // the descriptor's packed byte
+    size_t localTableOffset = 0;  // valid when the packed byte has the local table flag
+    UINT localTableColors = 0;
+    size_t imageDataOffset = 0;  // the LZW minimum code size byte
+    bool fetchable = true;
+    GifControlBlock control;
+};
+
+struct GifScreen {
+    USHORT width = 0, height = 0;
+    BYTE packed = 0;
+    BYTE backgroundIndex = 0;
+    BYTE aspectRatio = 0;
+};
+
+class GifContainer final : public Container {
+  public:
+    GifContainer(SharedBytes bytes, GifScreen screen, std::vector<WICColor> globalPalette,
+                 std::vector<GifFrameRecord> frames);
+
+    const GUID& Format() const override { return GUID_ContainerFormatGif; }
+    UINT FrameCount() const override { return static_cast<UINT>(frames_.size()); }
+    bool FrameFetchable(UINT index) const override { return frames_[index].fetchable; }
+    void FrameSize(UINT index, UINT* width, UINT* height) const override;
+    HRESULT ContainerMetadata(LPCWSTR path, PROPVARIANT* value) const override;
+    HRESULT FrameMetadata(UINT index, LPCWSTR path, PROPVARIANT* value) const override;
+    const std::vector<WICColor>& GlobalPalette() const override { return globalPalette_; }
+
+    const SharedBytes& bytes() const { return bytes_; }
+    const GifScreen& screen() const { return screen_; }
+    const GifFrameRecord& frame(UINT index) const { return frames_[index]; }
+
+  private:
+    const SharedBytes bytes_;
+    const GifScreen screen_;
+    const std::vector<WICColor> globalPalette_;
+    const std::vector<GifFrameRecord> frames_;
+};
+
+}  // namespace platform::imaging

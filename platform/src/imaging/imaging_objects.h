@@ -1,0 +1,61 @@
+// The stand-in imaging component's COM objects.
+#pragma once
+
+#include <wincodec.h>
+
+#include <memory>
+#include <mutex>
+
+#include "../com_object.h"
+#include "container.h"
+
+namespace platform::imaging {
+
+class Palette final : public ComObject<IWICPalette> {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    HRESULT STDMETHODCALLTYPE InitializeCustom(WICColor* colors, UINT count) override;
+    HRESULT STDMETHODCALLTYPE GetColorCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetColors(UINT count, WICColor* colors, UINT* actual) override;
+
+    void Assign(const std::vector<WICColor>& colors);
+
+  private:
+    std::mutex lock_;
+    std::vector<WICColor> colors_;
+    bool initialized_ = false;
+};
+
+// What the decoder, its frames and its readers share, and what outlives the factory: the
+// bytes, the index and the stream (held as Windows' decoders hold theirs).
+struct DecoderState {
+    std::unique_ptr<Container> container;
+    IStream* stream = nullptr;
+    ~DecoderState();
+};
+
+class BitmapDecoder final : public ComObject<IWICBitmapDecoder> {
+  public:
+    explicit BitmapDecoder(std::shared_ptr<DecoderState> state) : state_(std::move(state)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    HRESULT STDMETHODCALLTYPE GetContainerFormat(GUID* format) override;
+    HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette* palette) override;
+    HRESULT STDMETHODCALLTYPE GetMetadataQueryReader(IWICMetadataQueryReader** reader) override;
+    HRESULT STDMETHODCALLTYPE GetFrameCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetFrame(UINT index, IWICBitmapFrameDecode** frame) override;
+
+  private:
+    const std::shared_ptr<DecoderState> state_;
+};
+
+class ImagingFactory final : public ComObject<IWICImagingFactory> {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    HRESULT STDMETHODCALLTYPE CreateDecoderFromStream(IStream* stream, const GUID* vendor,
+                                                      WICDecodeOptions options,
+                                                      IWICBitmapDecoder** decoder) override;
+    HRESULT STDMETHODCALLTYPE CreatePalette(IWICPalette** palette) override;
+};
+
+}  // namespace platform::imaging

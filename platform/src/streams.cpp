@@ -1,0 +1,244 @@
+// File and memory streams with the results Windows gives: SHCreateStreamOnFileW refuses a
+// second exclusive open of a file, SHCreateMemStream keeps its own copy of the bytes.
+#include "streams.h"
+
+#include <fcntl.h>
+#include <shlwapi.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "com_object.h"
+
+namespace platform {
+namespace {
+
+HRESULT SeekTo(LONGLONG base, LARGE_INTEGER move, ULONGLONG* position) {
+    LONGLONG target = base + move.QuadPart;
+    if (target < 0) return STG_E_INVALIDFUNCTION;
+    *position = static_cast<ULONGLONG>(target);
+    return S_OK;
+}
+
+HRESULT NewPosition(DWORD origin, LARGE_INTEGER move, ULONGLONG current, ULONGLONG size,
+                    ULONGLONG* position) {
+    switch (origin) {
+        case STREAM_SEEK_SET:
+            return SeekTo(0, move, position);
+        case STREAM_SEEK_CUR:
+            return SeekTo(static_cast<LONGLONG>(current), move, position);
+        case STREAM_SEEK_END:
+            return SeekTo(static_cast<LONGLONG>(size), move, position);
+        default:
+            return STG_E_INVALIDFUNCTION;
+    }
+}
+
+class MemoryStream final : public ComObject<IStream> {
+  public:
+    explicit MemoryStream(SharedBytes bytes) : bytes_(std::move(bytes)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        return Answer(iid, object,
+                      {{&IID_IStream, static_cast<IStream*>(this)},
+                       {&IID_ISequentialStream, static_cast<IStream*>(this)}});
+    }
+    HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override {
+        if (!pv) return STG_E_INVALIDPOINTER;
+        std::lock_guard<std::mutex> guard(lock_);
+        const ULONGLONG size = bytes_->size();
+        const ULONG count =
+            position_ >= size ? 0 : static_cast<ULONG>(std::min<ULONGLONG>(cb, size - position_));
+        if (count) std::memcpy(pv, bytes_->data() + position_, count);
+        position_ += count;
+        if (pcbRead) *pcbRead = count;
+        return count == cb ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG* pcbWritten) override {
+        // The module only ever reads; its streams are never written.
+        if (pcbWritten) *pcbWritten = 0;
+        return STG_E_ACCESSDENIED;
+    }
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin,
+                                   ULARGE_INTEGER* newPosition) override {
+        std::lock_guard<std::mutex> guard(lock_);
+        ULONGLONG target;
+        HRESULT hr = NewPosition(origin, move, position_, bytes_->size(), &target);
+        if (FAILED(hr)) return hr;
+        position_ = target;
+        if (newPosition) newPosition->QuadPart = position_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return STG_E_ACCESSDENIED; }
+
+    SharedBytes bytes() const { return bytes_; }
+
+  private:
+    const SharedBytes bytes_;
+    std::mutex lock_;
+    ULONGLONG position_ = 0;
+};
+
+// Open file streams by device and inode: how many, and whether one of them is exclusive.
+struct OpenFile {
+    int streams = 0;
+    bool exclusive = false;
+};
+std::mutex openFilesLock;
+std::map<std::pair<dev_t, ino_t>, OpenFile> openFiles;
+
+class FileStream final : public ComObject<IStream> {
+  public:
+    FileStream(int fd, std::pair<dev_t, ino_t> id, ULONGLONG size)
+        : fd_(fd), id_(id), size_(size) {}
+    ~FileStream() override {
+        close(fd_);
+        std::lock_guard<std::mutex> guard(openFilesLock);
+        if (--openFiles[id_].streams == 0) openFiles.erase(id_);
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        return Answer(iid, object,
+                      {{&IID_IStream, static_cast<IStream*>(this)},
+                       {&IID_ISequentialStream, static_cast<IStream*>(this)}});
+    }
+    HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override {
+        if (!pv) return STG_E_INVALIDPOINTER;
+        std::lock_guard<std::mutex> guard(lock_);
+        ULONG total = 0;
+        while (total < cb) {
+            ssize_t got = pread(fd_, static_cast<BYTE*>(pv) + total, cb - total,
+                                static_cast<off_t>(position_ + total));
+            if (got <= 0) break;
+            total += static_cast<ULONG>(got);
+        }
+        position_ += total;
+        if (pcbRead) *pcbRead = total;
+        return total == cb ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG* pcbWritten) override {
+        if (pcbWritten) *pcbWritten = 0;
+        return STG_E_ACCESSDENIED;
+    }
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin,
+                                   ULARGE_INTEGER* newPosition) override {
+        std::lock_guard<std::mutex> guard(lock_);
+        ULONGLONG target;
+        HRESULT hr = NewPosition(origin, move, position_, size_, &target);
+        if (FAILED(hr)) return hr;
+        position_ = target;
+        if (newPosition) newPosition->QuadPart = position_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return STG_E_ACCESSDENIED; }
+
+  private:
+    const int fd_;
+    const std::pair<dev_t, ino_t> id_;
+    const ULONGLONG size_;
+    std::mutex lock_;
+    ULONGLONG position_ = 0;
+};
+
+std::string Utf8Path(LPCWSTR path) {
+    std::string out;
+    for (; *path; ++path) {
+        char32_t c = *path;
+        if (c >= 0xD800 && c < 0xDC00 && path[1] >= 0xDC00 && path[1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (*++path - 0xDC00);
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+SharedBytes ReadWholeStream(IStream* stream) {
+    if (!stream) return nullptr;
+    if (auto* memory = dynamic_cast<MemoryStream*>(stream)) return memory->bytes();
+    ULARGE_INTEGER end{};
+    LARGE_INTEGER zero{};
+    if (FAILED(stream->Seek(zero, STREAM_SEEK_END, &end)) ||
+        FAILED(stream->Seek(zero, STREAM_SEEK_SET, nullptr)) || end.QuadPart > 0xFFFFFFFFu) {
+        return nullptr;
+    }
+    try {
+        auto bytes = std::make_shared<std::vector<BYTE>>(static_cast<size_t>(end.QuadPart));
+        ULONG read = 0;
+        if (!bytes->empty() &&
+            FAILED(stream->Read(bytes->data(), static_cast<ULONG>(bytes->size()), &read))) {
+            return nullptr;
+        }
+        bytes->resize(read);
+        return bytes;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+}  // namespace platform
+
+extern "C" HRESULT SHCreateStreamOnFileW(LPCWSTR pszFile, DWORD grfMode, IStream** ppstm) {
+    if (!ppstm) return E_INVALIDARG;
+    *ppstm = nullptr;
+    if (!pszFile) return E_INVALIDARG;
+    // Only read access is implemented: the module opens its images read-only.
+    if ((grfMode & 0x3) != STGM_READ) return E_INVALIDARG;
+    const std::string path = platform::Utf8Path(pszFile);
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return HRESULT_FROM_WIN32(errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        close(fd);
+        return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+    }
+    const auto id = std::make_pair(info.st_dev, info.st_ino);
+    const bool exclusive = (grfMode & 0x70) == STGM_SHARE_EXCLUSIVE;
+    {
+        std::lock_guard<std::mutex> guard(platform::openFilesLock);
+        platform::OpenFile& open = platform::openFiles[id];
+        if (open.exclusive || (exclusive && open.streams > 0)) {
+            if (open.streams == 0) platform::openFiles.erase(id);
+            close(fd);
+            return HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
+        }
+        ++open.streams;
+        open.exclusive = exclusive;
+    }
+    *ppstm = new platform::FileStream(fd, id, static_cast<ULONGLONG>(info.st_size));
+    return S_OK;
+}
+
+extern "C" IStream* SHCreateMemStream(const BYTE* pInit, UINT cbInit) {
+    try {
+        auto bytes = pInit ? std::make_shared<std::vector<BYTE>>(pInit, pInit + cbInit)
+                           : std::make_shared<std::vector<BYTE>>();
+        return new platform::MemoryStream(std::move(bytes));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}

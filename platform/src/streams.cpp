@@ -185,13 +185,13 @@ SharedBytes ReadWholeStream(IStream* stream) {
         return nullptr;
     }
     try {
-        auto bytes = std::make_shared<std::vector<BYTE>>(static_cast<size_t>(end.QuadPart));
+        auto bytes = std::make_shared<ImageBytes>(static_cast<size_t>(end.QuadPart));
         ULONG read = 0;
-        if (!bytes->empty() &&
+        if (bytes->size() &&
             FAILED(stream->Read(bytes->data(), static_cast<ULONG>(bytes->size()), &read))) {
             return nullptr;
         }
-        bytes->resize(read);
+        bytes->Shrink(read);
         return bytes;
     } catch (const std::bad_alloc&) {
         return nullptr;
@@ -235,8 +235,8 @@ extern "C" HRESULT SHCreateStreamOnFileW(LPCWSTR pszFile, DWORD grfMode, IStream
 
 extern "C" IStream* SHCreateMemStream(const BYTE* pInit, UINT cbInit) {
     try {
-        auto bytes = pInit ? std::make_shared<std::vector<BYTE>>(pInit, pInit + cbInit)
-                           : std::make_shared<std::vector<BYTE>>();
+        auto bytes = pInit ? std::make_shared<platform::ImageBytes>(pInit, cbInit)
+                           : std::make_shared<platform::ImageBytes>(0);
         return new platform::MemoryStream(std::move(bytes));
     } catch (const std::bad_alloc&) {
         return nullptr;

@@ -65,4 +65,13 @@ class ComPtr {
     T* ptr_ = nullptr;
 };
 
+template <typename T>
+bool operator==(const ComPtr<T>& a, decltype(nullptr)) noexcept {
+    return a.Get() == nullptr;
+}
+template <typename T, typename U>
+bool operator==(const ComPtr<T>& a, const ComPtr<U>& b) noexcept {
+    return a.Get() == b.Get();
+}
+
 }  // namespace Microsoft::WRL

@@ -1,0 +1,172 @@
+// The imaging behaviour the scan depends on, pinned on every target: under Wine these run
+// against Windows' own imaging component, natively against the stand-in.
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+#include <wincodec.h>
+#include <wrl/client.h>
+
+#include <cstring>
+
+#include "support/gif_builder.h"
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+class ImagingPlatformTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(CoCreateInstance(CLSID_WICImagingFactory2, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IWICImagingFactory,
+                                   reinterpret_cast<void**>(factory_.GetAddressOf())),
+                  S_OK);
+    }
+
+    HRESULT Open(const std::vector<uint8_t>& bytes, ComPtr<IWICBitmapDecoder>* decoder) {
+        ComPtr<IStream> stream;
+        stream.Attach(SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
+        if (!stream) return E_FAIL;
+        return factory_->CreateDecoderFromStream(
+            stream.Get(), nullptr, WICDecodeMetadataCacheOnLoad, decoder->GetAddressOf());
+    }
+
+    static VARTYPE TypeOf(IWICMetadataQueryReader* reader, LPCWSTR path, HRESULT* result) {
+        PROPVARIANT value;
+        PropVariantInit(&value);
+        *result = reader->GetMetadataByName(path, &value);
+        VARTYPE type = value.vt;
+        PropVariantClear(&value);
+        return type;
+    }
+
+    ComPtr<IWICImagingFactory> factory_;
+};
+
+GifImage TwoFrames() {
+    GifImage image;
+    image.width = 6;
+    image.height = 4;
+    image.globalTable = {{0x11, 0x22, 0x33}, {0xAA, 0xBB, 0xCC}};
+    image.backgroundIndex = 1;
+    GifFrame first;
+    first.left = 1;
+    first.width = 3;
+    first.height = 2;
+    first.control = GifControl{};
+    first.control->delay = 7;
+    first.control->disposal = 2;
+    first.control->transparencyFlag = true;
+    GifFrame second;  // no graphic control block
+    image.frames = {first, second};
+    return image;
+}
+
+TEST_F(ImagingPlatformTest, GifQueriesAnswerWithTheTypesTheScanExpects) {
+    ComPtr<IWICBitmapDecoder> decoder;
+    ASSERT_EQ(Open(BuildGif(TwoFrames()), &decoder), S_OK);
+    GUID format;
+    ASSERT_EQ(decoder->GetContainerFormat(&format), S_OK);
+    EXPECT_TRUE(IsEqualGUID(format, GUID_ContainerFormatGif));
+    UINT count = 0;
+    ASSERT_EQ(decoder->GetFrameCount(&count), S_OK);
+    EXPECT_EQ(count, 2u);
+
+    ComPtr<IWICMetadataQueryReader> screen;
+    ASSERT_EQ(decoder->GetMetadataQueryReader(screen.GetAddressOf()), S_OK);
+    HRESULT hr;
+    EXPECT_EQ(TypeOf(screen.Get(), TEXT("/logscrdesc/Width"), &hr), VT_UI2);
+    EXPECT_EQ(TypeOf(screen.Get(), TEXT("/logscrdesc/Height"), &hr), VT_UI2);
+    EXPECT_EQ(TypeOf(screen.Get(), TEXT("/logscrdesc/GlobalColorTableFlag"), &hr), VT_BOOL);
+    EXPECT_EQ(TypeOf(screen.Get(), TEXT("/logscrdesc/GlobalColorTableSize"), &hr), VT_UI1);
+    EXPECT_EQ(TypeOf(screen.Get(), TEXT("/logscrdesc/BackgroundColorIndex"), &hr), VT_UI1);
+
+    PROPVARIANT value;
+    PropVariantInit(&value);
+    ASSERT_EQ(screen->GetMetadataByName(TEXT("/logscrdesc/Width"), &value), S_OK);
+    EXPECT_EQ(value.uiVal, 6);
+    PropVariantClear(&value);
+
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ASSERT_EQ(decoder->GetFrame(0, frame.GetAddressOf()), S_OK);
+    UINT width = 0, height = 0;
+    ASSERT_EQ(frame->GetSize(&width, &height), S_OK);
+    EXPECT_EQ(width, 3u);
+    EXPECT_EQ(height, 2u);
+    ComPtr<IWICMetadataQueryReader> reader;
+    ASSERT_EQ(frame->GetMetadataQueryReader(reader.GetAddressOf()), S_OK);
+    EXPECT_EQ(TypeOf(reader.Get(), TEXT("/imgdesc/Left"), &hr), VT_UI2);
+    EXPECT_EQ(TypeOf(reader.Get(), TEXT("/imgdesc/LocalColorTableSize"), &hr), VT_UI1);
+    EXPECT_EQ(TypeOf(reader.Get(), TEXT("/grctlext/Delay"), &hr), VT_UI2);
+    EXPECT_EQ(TypeOf(reader.Get(), TEXT("/grctlext/Disposal"), &hr), VT_UI1);
+    EXPECT_EQ(TypeOf(reader.Get(), TEXT("/grctlext/TransparencyFlag"), &hr), VT_BOOL);
+    ASSERT_EQ(reader->GetMetadataByName(TEXT("/grctlext/Delay"), &value), S_OK);
+    EXPECT_EQ(value.uiVal, 7);
+    PropVariantClear(&value);
+    ASSERT_EQ(reader->GetMetadataByName(TEXT("/grctlext/TransparencyFlag"), &value), S_OK);
+    EXPECT_NE(value.boolVal, 0);
+    PropVariantClear(&value);
+}
+
+TEST_F(ImagingPlatformTest, AFrameWithoutControlBlockHasNoSuchProperty) {
+    ComPtr<IWICBitmapDecoder> decoder;
+    ASSERT_EQ(Open(BuildGif(TwoFrames()), &decoder), S_OK);
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ASSERT_EQ(decoder->GetFrame(1, frame.GetAddressOf()), S_OK);
+    ComPtr<IWICMetadataQueryReader> reader;
+    ASSERT_EQ(frame->GetMetadataQueryReader(reader.GetAddressOf()), S_OK);
+    HRESULT hr = S_OK;
+    TypeOf(reader.Get(), TEXT("/grctlext/Delay"), &hr);
+    EXPECT_EQ(hr, WINCODEC_ERR_PROPERTYNOTFOUND);
+    TypeOf(reader.Get(), TEXT("/imgdesc/Top"), &hr);
+    EXPECT_EQ(hr, S_OK);
+}
+
+TEST_F(ImagingPlatformTest, GlobalPaletteColoursAreOpaqueArgb) {
+    ComPtr<IWICBitmapDecoder> decoder;
+    ASSERT_EQ(Open(BuildGif(TwoFrames()), &decoder), S_OK);
+    ComPtr<IWICPalette> palette;
+    ASSERT_EQ(factory_->CreatePalette(palette.GetAddressOf()), S_OK);
+    ASSERT_EQ(decoder->CopyPalette(palette.Get()), S_OK);
+    WICColor colors[256] = {};
+    UINT delivered = 0;
+    ASSERT_EQ(palette->GetColors(256, colors, &delivered), S_OK);
+    ASSERT_EQ(delivered, 2u);
+    EXPECT_EQ(colors[0] & 0x00FFFFFFu, 0x112233u);
+    EXPECT_EQ(colors[1] & 0x00FFFFFFu, 0xAABBCCu);
+}
+
+TEST_F(ImagingPlatformTest, UnknownBytesFindNoDecoder) {
+    ComPtr<IWICBitmapDecoder> decoder;
+    EXPECT_EQ(Open({'j', 'u', 's', 't', ' ', 't', 'e', 'x', 't', '.', '.', '.'}, &decoder),
+              WINCODEC_ERR_COMPONENTNOTFOUND);
+    EXPECT_EQ(decoder, nullptr);
+}
+
+TEST_F(ImagingPlatformTest, ADecoderOutlivesItsFactoryAndTheCallersBytes) {
+    std::vector<uint8_t> bytes = BuildGif(TwoFrames());
+    ComPtr<IWICBitmapDecoder> decoder;
+    ASSERT_EQ(Open(bytes, &decoder), S_OK);
+    std::memset(bytes.data(), 0, bytes.size());  // the memory stream kept its own copy
+    factory_.Reset();
+    UINT count = 0;
+    ASSERT_EQ(decoder->GetFrameCount(&count), S_OK);
+    EXPECT_EQ(count, 2u);
+    ComPtr<IWICBitmapFrameDecode> frame;
+    EXPECT_EQ(decoder->GetFrame(1, frame.GetAddressOf()), S_OK);
+}
+
+TEST(PlatformStreams, MemoryStreamKeepsItsOwnCopy) {
+    BYTE bytes[4] = {1, 2, 3, 4};
+    ComPtr<IStream> stream;
+    stream.Attach(SHCreateMemStream(bytes, sizeof(bytes)));
+    ASSERT_TRUE(stream);
+    bytes[0] = 9;
+    BYTE read[8] = {};
+    ULONG count = 0;
+    stream->Read(read, sizeof(read), &count);
+    EXPECT_EQ(count, 4u);
+    EXPECT_EQ(read[0], 1);
+    EXPECT_EQ(read[3], 4);
+}
+
+}  // namespace

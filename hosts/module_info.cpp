@@ -10,27 +10,16 @@
 
 namespace {
 
-std::string Utf8(const WCHAR* text) {
+// The record's wide strings are ASCII; anything else is shown as an escape.
+std::string Printable(const WCHAR* text) {
     std::string out;
+    char escape[8];
     for (; text && *text; ++text) {
-        char32_t c = *text;
-        if (c >= 0xD800 && c < 0xDC00 && text[1] >= 0xDC00 && text[1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (*++text - 0xDC00);
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+        if (*text >= 0x20 && *text < 0x7F) {
+            out += static_cast<char>(*text);
         } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+            std::snprintf(escape, sizeof(escape), "\\u%04X", static_cast<unsigned>(*text));
+            out += escape;
         }
     }
     return out;
@@ -61,8 +50,8 @@ int main(int argc, char** argv) {
     std::printf("headerValue  %d\n", info->headerValue);
     std::printf("moduleId     %s\n", info->moduleId);
     std::printf("fileFilter   %s\n", info->fileFilter);
-    std::printf("description  %s\n", Utf8(info->description).c_str());
-    std::printf("copyright    %s\n", Utf8(info->copyright).c_str());
+    std::printf("description  %s\n", Printable(info->description).c_str());
+    std::printf("copyright    %s\n", Printable(info->copyright).c_str());
     std::printf("trailerValue 0x%X\n", static_cast<unsigned>(info->trailerValue));
     std::printf("record       %zu bytes\n", sizeof(ModuleInfo));
     dlclose(module);

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <string>
 #include <thread>
 
 namespace {
@@ -17,6 +18,20 @@ TEST(PlatformTypes, WideCharactersAreUtf16Units) {
     const WCHAR* text = TEXT("\u00e9t\u00e9");
     EXPECT_EQ(text[0], 0x00E9);
     EXPECT_EQ(text[3], 0);
+}
+
+TEST(PlatformStrings, WideToUtf8CountsAndConverts) {
+    const WCHAR text[] = {'a', 0x00E9, 0xD83D, 0xDE00, 0xD800, 'z', 0};
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    ASSERT_EQ(needed, 1 + 2 + 4 + 3 + 1 + 1) << "the terminator counts";
+    std::string out(static_cast<size_t>(needed), 'x');
+    ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), needed, nullptr, nullptr),
+              needed);
+    EXPECT_EQ(out, std::string("a\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBDz", 11) + '\0')
+        << "an unpaired surrogate becomes U+FFFD";
+    char small[2];
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, text, -1, small, 2, nullptr, nullptr), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
 }
 
 TEST(PlatformCom, UnknownClassIsNotRegistered) {

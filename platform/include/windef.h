@@ -37,6 +37,7 @@ typedef BYTE* LPBYTE;
 typedef char16_t WCHAR;
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
+typedef char* LPSTR;
 typedef const char* LPCSTR;
 #define TEXT(quote) u##quote
 

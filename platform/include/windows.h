@@ -28,6 +28,12 @@ extern "C" void Sleep(DWORD milliseconds);
 extern "C" DWORD GetLastError(void);
 extern "C" void SetLastError(DWORD error);
 
+// --- Strings ----------------------------------------------------------------------------
+#define CP_UTF8 65001
+extern "C" int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength,
+                                   LPSTR out, int outSize, LPCSTR defaultChar,
+                                   BOOL* usedDefaultChar);
+
 // --- User interface: popup menus ----------------------------------------------------------
 extern "C" HMENU CreatePopupMenu(void);
 extern "C" BOOL DestroyMenu(HMENU menu);

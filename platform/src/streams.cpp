@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <shlwapi.h>
+#include <windows.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,10 +42,9 @@ HRESULT NewPosition(DWORD origin, LARGE_INTEGER move, ULONGLONG current, ULONGLO
     }
 }
 
-class MemoryStream final : public ComObject<IStream> {
+// What the file and the memory stream share: a read-only position over `Size()` bytes.
+class ReadOnlyStream : public ComObject<IStream> {
   public:
-    explicit MemoryStream(SharedBytes bytes) : bytes_(std::move(bytes)) {}
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         return Answer(iid, object,
                       {{&IID_IStream, static_cast<IStream*>(this)},
@@ -53,10 +53,10 @@ class MemoryStream final : public ComObject<IStream> {
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override {
         if (!pv) return STG_E_INVALIDPOINTER;
         std::lock_guard<std::mutex> guard(lock_);
-        const ULONGLONG size = bytes_->size();
-        const ULONG count =
+        const ULONGLONG size = Size();
+        const ULONG wanted =
             position_ >= size ? 0 : static_cast<ULONG>(std::min<ULONGLONG>(cb, size - position_));
-        if (count) std::memcpy(pv, bytes_->data() + position_, count);
+        const ULONG count = wanted ? ReadAt(position_, static_cast<BYTE*>(pv), wanted) : 0;
         position_ += count;
         if (pcbRead) *pcbRead = count;
         return count == cb ? S_OK : S_FALSE;
@@ -70,7 +70,7 @@ class MemoryStream final : public ComObject<IStream> {
                                    ULARGE_INTEGER* newPosition) override {
         std::lock_guard<std::mutex> guard(lock_);
         ULONGLONG target;
-        HRESULT hr = NewPosition(origin, move, position_, bytes_->size(), &target);
+        HRESULT hr = NewPosition(origin, move, position_, Size(), &target);
         if (FAILED(hr)) return hr;
         position_ = target;
         if (newPosition) newPosition->QuadPart = position_;
@@ -78,12 +78,29 @@ class MemoryStream final : public ComObject<IStream> {
     }
     HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return STG_E_ACCESSDENIED; }
 
+  protected:
+    virtual ULONGLONG Size() const = 0;
+    // Copies up to `count` bytes from `offset`; answers how many it copied.
+    virtual ULONG ReadAt(ULONGLONG offset, BYTE* out, ULONG count) = 0;
+
+  private:
+    std::mutex lock_;
+    ULONGLONG position_ = 0;
+};
+
+class MemoryStream final : public ReadOnlyStream {
+  public:
+    explicit MemoryStream(SharedBytes bytes) : bytes_(std::move(bytes)) {}
     SharedBytes bytes() const { return bytes_; }
 
   private:
+    ULONGLONG Size() const override { return bytes_->size(); }
+    ULONG ReadAt(ULONGLONG offset, BYTE* out, ULONG count) override {
+        std::memcpy(out, bytes_->data() + offset, count);
+        return count;
+    }
+
     const SharedBytes bytes_;
-    std::mutex lock_;
-    ULONGLONG position_ = 0;
 };
 
 // Open file streams by device and inode: how many, and whether one of them is exclusive.
@@ -94,7 +111,7 @@ struct OpenFile {
 std::mutex openFilesLock;
 std::map<std::pair<dev_t, ino_t>, OpenFile> openFiles;
 
-class FileStream final : public ComObject<IStream> {
+class FileStream final : public ReadOnlyStream {
   public:
     FileStream(int fd, std::pair<dev_t, ino_t> id, ULONGLONG size)
         : fd_(fd), id_(id), size_(size) {}
@@ -104,72 +121,29 @@ class FileStream final : public ComObject<IStream> {
         if (--openFiles[id_].streams == 0) openFiles.erase(id_);
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        return Answer(iid, object,
-                      {{&IID_IStream, static_cast<IStream*>(this)},
-                       {&IID_ISequentialStream, static_cast<IStream*>(this)}});
-    }
-    HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override {
-        if (!pv) return STG_E_INVALIDPOINTER;
-        std::lock_guard<std::mutex> guard(lock_);
+  private:
+    ULONGLONG Size() const override { return size_; }
+    ULONG ReadAt(ULONGLONG offset, BYTE* out, ULONG count) override {
         ULONG total = 0;
-        while (total < cb) {
-            ssize_t got = pread(fd_, static_cast<BYTE*>(pv) + total, cb - total,
-                                static_cast<off_t>(position_ + total));
+        while (total < count) {
+            ssize_t got =
+                pread(fd_, out + total, count - total, static_cast<off_t>(offset + total));
             if (got <= 0) break;
             total += static_cast<ULONG>(got);
         }
-        position_ += total;
-        if (pcbRead) *pcbRead = total;
-        return total == cb ? S_OK : S_FALSE;
+        return total;
     }
-    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG* pcbWritten) override {
-        if (pcbWritten) *pcbWritten = 0;
-        return STG_E_ACCESSDENIED;
-    }
-    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin,
-                                   ULARGE_INTEGER* newPosition) override {
-        std::lock_guard<std::mutex> guard(lock_);
-        ULONGLONG target;
-        HRESULT hr = NewPosition(origin, move, position_, size_, &target);
-        if (FAILED(hr)) return hr;
-        position_ = target;
-        if (newPosition) newPosition->QuadPart = position_;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return STG_E_ACCESSDENIED; }
 
-  private:
     const int fd_;
     const std::pair<dev_t, ino_t> id_;
     const ULONGLONG size_;
-    std::mutex lock_;
-    ULONGLONG position_ = 0;
 };
 
 std::string Utf8Path(LPCWSTR path) {
-    std::string out;
-    for (; *path; ++path) {
-        char32_t c = *path;
-        if (c >= 0xD800 && c < 0xDC00 && path[1] >= 0xDC00 && path[1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (*++path - 0xDC00);
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    const int length = WideCharToMultiByte(CP_UTF8, 0, path, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(length > 0 ? static_cast<size_t>(length) : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, path, -1, out.data(), length, nullptr, nullptr);
+    out.resize(std::strlen(out.c_str()));
     return out;
 }
 

@@ -14,6 +14,14 @@ enum WICDecodeOptions {
     WICDecodeMetadataCacheOnLoad = 1,
 };
 
+enum WICBitmapDitherType {
+    WICBitmapDitherTypeNone = 0,
+};
+
+enum WICBitmapPaletteType {
+    WICBitmapPaletteTypeCustom = 0,
+};
+
 #define WINCODEC_ERR_GENERIC_ERROR E_FAIL
 #define WINCODEC_ERR_WRONGSTATE _HRESULT_TYPEDEF_(0x88982f04)
 #define WINCODEC_ERR_VALUEOUTOFRANGE _HRESULT_TYPEDEF_(0x88982f05)
@@ -27,6 +35,7 @@ enum WICDecodeOptions {
 #define WINCODEC_ERR_FRAMEMISSING _HRESULT_TYPEDEF_(0x88982f62)
 #define WINCODEC_ERR_BADSTREAMDATA _HRESULT_TYPEDEF_(0x88982f70)
 #define WINCODEC_ERR_STREAMREAD _HRESULT_TYPEDEF_(0x88982f72)
+#define WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT _HRESULT_TYPEDEF_(0x88982f80)
 #define WINCODEC_ERR_UNSUPPORTEDOPERATION _HRESULT_TYPEDEF_(0x88982f81)
 #define WINCODEC_ERR_INSUFFICIENTBUFFER _HRESULT_TYPEDEF_(0x88982f8c)
 
@@ -38,6 +47,7 @@ EXTERN_GUID(IID_IWICBitmapSource);
 EXTERN_GUID(IID_IWICBitmapFrameDecode);
 EXTERN_GUID(IID_IWICMetadataQueryReader);
 EXTERN_GUID(IID_IWICPalette);
+EXTERN_GUID(IID_IWICFormatConverter);
 EXTERN_GUID(GUID_ContainerFormatGif);
 EXTERN_GUID(GUID_ContainerFormatWebp);
 EXTERN_GUID(GUID_ContainerFormatPng);
@@ -46,6 +56,13 @@ EXTERN_GUID(GUID_ContainerFormatBmp);
 EXTERN_GUID(GUID_WICPixelFormat32bppPBGRA);
 EXTERN_GUID(GUID_WICPixelFormat32bppBGRA);
 EXTERN_GUID(GUID_WICPixelFormat8bppIndexed);
+
+typedef struct WICRect {
+    INT X;
+    INT Y;
+    INT Width;
+    INT Height;
+} WICRect;
 
 struct IWICPalette : public IUnknown {
     STDMETHOD(InitializeCustom)(WICColor* pColors, UINT cCount) PURE;
@@ -63,10 +80,19 @@ struct IWICBitmapSource : public IUnknown {
     STDMETHOD(GetPixelFormat)(WICPixelFormatGUID* pPixelFormat) PURE;
     STDMETHOD(GetResolution)(double* pDpiX, double* pDpiY) PURE;
     STDMETHOD(CopyPalette)(IWICPalette* pIPalette) PURE;
+    STDMETHOD(CopyPixels)
+    (const WICRect* prc, UINT cbStride, UINT cbBufferSize, BYTE* pbBuffer) PURE;
 };
 
 struct IWICBitmapFrameDecode : public IWICBitmapSource {
     STDMETHOD(GetMetadataQueryReader)(IWICMetadataQueryReader** ppIMetadataQueryReader) PURE;
+};
+
+struct IWICFormatConverter : public IWICBitmapSource {
+    STDMETHOD(Initialize)
+    (IWICBitmapSource* pISource, REFWICPixelFormatGUID dstFormat, WICBitmapDitherType dither,
+     IWICPalette* pIPalette, double alphaThresholdPercent,
+     WICBitmapPaletteType paletteTranslate) PURE;
 };
 
 struct IWICBitmapDecoder : public IUnknown {
@@ -82,4 +108,5 @@ struct IWICImagingFactory : public IUnknown {
     (IStream* pIStream, const GUID* pguidVendor, WICDecodeOptions metadataOptions,
      IWICBitmapDecoder** ppIDecoder) PURE;
     STDMETHOD(CreatePalette)(IWICPalette** ppIPalette) PURE;
+    STDMETHOD(CreateFormatConverter)(IWICFormatConverter** ppIFormatConverter) PURE;
 };

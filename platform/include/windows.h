@@ -38,6 +38,17 @@ extern "C" int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int
 extern "C" HMENU CreatePopupMenu(void);
 extern "C" BOOL DestroyMenu(HMENU menu);
 
+// --- User interface: windows ---------------------------------------------------------------
+// A window is what a host registered through tavoren_window.h; a handle that was never
+// registered, or has been destroyed, fails as a destroyed window does on Windows.
+extern "C" BOOL GetClientRect(HWND window, LPRECT rect);
+extern "C" BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+extern "C" BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+extern "C" BOOL IsWindow(HWND window);
+extern "C" BOOL ClientToScreen(HWND window, LPPOINT point);
+
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+
 // --- User interface: window messages -------------------------------------------------------
 #define WM_SIZE 0x0005
 #define WM_KEYDOWN 0x0100

@@ -1,6 +1,8 @@
 // The container decoder, its frames and their metadata query readers. The index is fixed once
 // the decoder exists, so the metadata calls need no lock and are safe from any thread.
+#include <cstdint>
 #include <new>
+#include <vector>
 
 #include "imaging_objects.h"
 
@@ -55,10 +57,10 @@ class FrameDecode final : public ComObject<IWICBitmapFrameDecode> {
         state_->container->FrameSize(index_, width, height);
         return S_OK;
     }
+    // GIF frames are 8bpp indexed, as Windows decodes them; WebP frames 32bppPBGRA.
     HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) override {
         if (!format) return E_INVALIDARG;
-        const bool gif = IsEqualGUID(state_->container->Format(), GUID_ContainerFormatGif);
-        *format = gif ? GUID_WICPixelFormat8bppIndexed : GUID_WICPixelFormat32bppBGRA;
+        *format = state_->container->PixelFormat(index_);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetResolution(double* dpiX, double* dpiY) override {
@@ -66,9 +68,36 @@ class FrameDecode final : public ComObject<IWICBitmapFrameDecode> {
         *dpiX = *dpiY = 96.0;
         return S_OK;
     }
+    // The frame's own palette into any IWICPalette; PALETTEUNAVAILABLE for a frame without.
     HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette* palette) override {
         if (!palette) return E_INVALIDARG;
-        return WINCODEC_ERR_PALETTEUNAVAILABLE;
+        std::vector<WICColor> colors;
+        HRESULT hr;
+        try {
+            hr = state_->container->FramePalette(index_, &colors);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+        if (FAILED(hr)) return hr;
+        return palette->InitializeCustom(colors.data(), static_cast<UINT>(colors.size()));
+    }
+    // The frame's pixels in its own format, after the checks Windows makes.
+    HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* prc, UINT stride, UINT bufferSize,
+                                         BYTE* buffer) override {
+        Container& container = *state_->container;
+        UINT width = 0, height = 0;
+        container.FrameSize(index_, &width, &height);
+        const UINT bytesPerPixel =
+            IsEqualGUID(container.PixelFormat(index_), GUID_WICPixelFormat8bppIndexed) ? 1 : 4;
+        WICRect rect;
+        HRESULT hr = CheckCopyArguments(prc, width, height, bytesPerPixel, stride, bufferSize,
+                                        buffer, &rect);
+        if (FAILED(hr) || rect.Width == 0 || rect.Height == 0) return hr;
+        try {
+            return container.CopyPixels(index_, rect, stride, buffer);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
     }
     HRESULT STDMETHODCALLTYPE GetMetadataQueryReader(IWICMetadataQueryReader** reader) override {
         if (!reader) return E_INVALIDARG;
@@ -82,6 +111,30 @@ class FrameDecode final : public ComObject<IWICBitmapFrameDecode> {
 };
 
 }  // namespace
+
+HRESULT CheckCopyArguments(const WICRect* prc, UINT width, UINT height, UINT bytesPerPixel,
+                           UINT stride, UINT bufferSize, const BYTE* buffer, WICRect* rect) {
+    if (!buffer) return E_INVALIDARG;
+    if (prc) {
+        const INT64 right = INT64{prc->X} + prc->Width, bottom = INT64{prc->Y} + prc->Height;
+        if (prc->X < 0 || prc->Y < 0 || prc->Width < 0 || prc->Height < 0 || right > width ||
+            bottom > height) {
+            return E_INVALIDARG;
+        }
+        *rect = *prc;
+    } else {
+        // Only a still format's header can name a size that a WICRect cannot hold.
+        if (width > INT32_MAX || height > INT32_MAX) return WINCODEC_ERR_IMAGESIZEOUTOFRANGE;
+        *rect = {0, 0, static_cast<INT>(width), static_cast<INT>(height)};
+    }
+    const UINT64 row = UINT64{bytesPerPixel} * static_cast<UINT>(rect->Width);
+    if (stride < row) return E_INVALIDARG;
+    if (rect->Height > 0 &&
+        UINT64{stride} * static_cast<UINT>(rect->Height - 1) + row > bufferSize) {
+        return WINCODEC_ERR_INSUFFICIENTBUFFER;
+    }
+    return S_OK;
+}
 
 DecoderState::~DecoderState() {
     if (stream) stream->Release();

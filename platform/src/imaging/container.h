@@ -42,6 +42,20 @@ class Container {
 
     // The container's palette (the GIF global colour table), or empty when there is none.
     virtual const std::vector<WICColor>& GlobalPalette() const = 0;
+
+    // Pixels. The stand-in decodes GIF and WebP frames only: the still formats keep a format
+    // but refuse their pixels, which the module never asks for.
+    virtual const GUID& PixelFormat(UINT /*index*/) const { return GUID_WICPixelFormat32bppBGRA; }
+    // The frame's palette, for an indexed frame.
+    virtual HRESULT FramePalette(UINT /*index*/, std::vector<WICColor>* /*colors*/) const {
+        return WINCODEC_ERR_PALETTEUNAVAILABLE;
+    }
+    // Writes `rect` of the frame, already checked against the frame and the buffer, one row
+    // every `stride` bytes. Not const: a container may keep decoding state between frames.
+    virtual HRESULT CopyPixels(UINT /*index*/, const WICRect& /*rect*/, UINT /*stride*/,
+                               BYTE* /*buffer*/) {
+        return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+    }
 };
 
 // Each answers null when the bytes are not of its format or too damaged to open.

@@ -121,6 +121,27 @@ HRESULT GifContainer::FrameMetadata(UINT index, LPCWSTR path, PROPVARIANT* value
     return WINCODEC_ERR_PROPERTYNOTFOUND;
 }
 
+// The frame's palette as Windows gives it: the local table, else the global one, else
+// Windows' own default of black, white and black again, as many entries as the screen
+// descriptor's size field names. The transparent index, when the control block sets its flag
+// and the table reaches it, has alpha 0.
+HRESULT GifContainer::FramePalette(UINT index, std::vector<WICColor>* colors) const {
+    const GifFrameRecord& frame = frames_[index];
+    if (frame.packed & kColorTableFlag) {
+        *colors = ReadTable(bytes_->data() + frame.localTableOffset, frame.localTableColors);
+    } else if (!globalPalette_.empty()) {
+        *colors = globalPalette_;
+    } else {
+        colors->assign(TableColors(screen_.packed), 0xFF000000u);
+        (*colors)[1] = 0xFFFFFFFFu;
+    }
+    const GifControlBlock& control = frame.control;
+    if (control.transparencyFlag && control.transparentIndex < colors->size()) {
+        (*colors)[control.transparentIndex] &= 0x00FFFFFFu;
+    }
+    return S_OK;
+}
+
 std::unique_ptr<Container> OpenGif(const SharedBytes& bytes) {
     const BYTE* data = bytes->data();
     const size_t size = bytes->size();
@@ -173,6 +194,7 @@ std::unique_ptr<Container> OpenGif(const SharedBytes& bytes) {
         constexpr size_t kDescriptor = 9;
         if (size - pos < kDescriptor) break;
         GifFrameRecord frame;
+        frame.separatorOffset = pos - 1;
         frame.left = Le16(data + pos);
         frame.top = Le16(data + pos + 2);
         frame.width = Le16(data + pos + 4);

@@ -21,6 +21,7 @@ struct GifFrameRecord {
     BYTE packed = 0;              // the descriptor's packed byte
     size_t localTableOffset = 0;  // valid when the packed byte has the local table flag
     UINT localTableColors = 0;
+    size_t separatorOffset = 0;  // the image separator (0x2C) that starts the frame
     size_t imageDataOffset = 0;  // the LZW minimum code size byte
     bool fetchable = true;
     GifControlBlock control;
@@ -45,6 +46,9 @@ class GifContainer final : public Container {
     HRESULT ContainerMetadata(LPCWSTR path, PROPVARIANT* value) const override;
     HRESULT FrameMetadata(UINT index, LPCWSTR path, PROPVARIANT* value) const override;
     const std::vector<WICColor>& GlobalPalette() const override { return globalPalette_; }
+    const GUID& PixelFormat(UINT) const override { return GUID_WICPixelFormat8bppIndexed; }
+    HRESULT FramePalette(UINT index, std::vector<WICColor>* colors) const override;
+    HRESULT CopyPixels(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) override;
 
     const SharedBytes& bytes() const { return bytes_; }
     const GifScreen& screen() const { return screen_; }

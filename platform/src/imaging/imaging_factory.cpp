@@ -35,6 +35,13 @@ HRESULT ImagingFactory::CreateDecoderFromStream(IStream* stream, const GUID* /*v
     return S_OK;
 }
 
+// IWICImagingFactory::CreateFormatConverter: an uninitialised converter.
+HRESULT ImagingFactory::CreateFormatConverter(IWICFormatConverter** converter) {
+    if (!converter) return E_INVALIDARG;
+    *converter = NewFormatConverter();
+    return *converter ? S_OK : E_OUTOFMEMORY;
+}
+
 HRESULT ImagingFactory::CreatePalette(IWICPalette** palette) {
     if (!palette) return E_INVALIDARG;
     *palette = new (std::nothrow) Palette();

@@ -11,6 +11,13 @@
 
 namespace platform::imaging {
 
+// The argument checks of IWICBitmapSource::CopyPixels, in Windows' order and with its results:
+// a null buffer, a rect outside the source or a stride shorter than a row is E_INVALIDARG, a
+// buffer that cannot hold the rect's rows WINCODEC_ERR_INSUFFICIENTBUFFER. A null `prc` is the
+// whole source; *rect is the rect to copy.
+HRESULT CheckCopyArguments(const WICRect* prc, UINT width, UINT height, UINT bytesPerPixel,
+                           UINT stride, UINT bufferSize, const BYTE* buffer, WICRect* rect);
+
 class Palette final : public ComObject<IWICPalette> {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
@@ -56,6 +63,10 @@ class ImagingFactory final : public ComObject<IWICImagingFactory> {
                                                       WICDecodeOptions options,
                                                       IWICBitmapDecoder** decoder) override;
     HRESULT STDMETHODCALLTYPE CreatePalette(IWICPalette** palette) override;
+    HRESULT STDMETHODCALLTYPE CreateFormatConverter(IWICFormatConverter** converter) override;
 };
+
+// Made by the factory, but holds nothing of it: a converter outlives the factory it came from.
+IWICFormatConverter* NewFormatConverter();
 
 }  // namespace platform::imaging

@@ -1,9 +1,15 @@
 // The WebP container through libwebp's demuxer: canvas size, frame count and durations.
 // Frames are presented as the whole canvas as composed at that frame, so each is canvas-sized
 // and placed at the origin.
+//
+// The pixels come from libwebp's animation decoder, which composes each frame onto the canvas
+// left by the one before (a still WebP is a one-frame animation to it). Its output is
+// premultiplied BGRA, 32bppPBGRA, the format Direct2D draws and the module converts to: the
+// frames carry it as is, with no conversion on the way.
 #include <webp/demux.h>
 
 #include <cstring>
+#include <mutex>
 
 #include "container.h"
 
@@ -37,14 +43,66 @@ class WebPContainer final : public Container {
         return WINCODEC_ERR_PROPERTYNOTFOUND;
     }
     const std::vector<WICColor>& GlobalPalette() const override { return noPalette_; }
+    const GUID& PixelFormat(UINT) const override { return GUID_WICPixelFormat32bppPBGRA; }
+    HRESULT CopyPixels(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) override;
 
   private:
+    struct AnimationDeleter {
+        void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
+    };
+
     const SharedBytes bytes_;
     const UINT width_, height_;
     const std::vector<UINT32> durations_;
     const bool animated_;
     const std::vector<WICColor> noPalette_;
+
+    // The animation decoder's place, kept between calls so that frame N + 1 after frame N
+    // costs one frame; it starts over only when a frame before the last is asked for. A worker
+    // decodes frames while other threads read metadata (which needs no lock), and any thread
+    // may fetch a frame, so the place has a lock of its own.
+    std::mutex lock_;
+    std::unique_ptr<WebPAnimDecoder, AnimationDeleter> animation_;
+    UINT decoded_ = 0;  // frames composed since the last start
+    uint8_t* canvas_ = nullptr;
 };
+
+// IWICBitmapSource::CopyPixels on a WebP frame: the rect of the canvas as composed at it.
+HRESULT WebPContainer::CopyPixels(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!animation_) {
+        WebPAnimDecoderOptions options;
+        if (!WebPAnimDecoderOptionsInit(&options)) return E_FAIL;
+        options.color_mode = MODE_bgrA;
+        options.use_threads = 0;
+        const WebPData data{bytes_->data(), bytes_->size()};
+        animation_.reset(WebPAnimDecoderNew(&data, &options));
+        // The demuxer took these bytes already, so what fails here is the canvas allocation.
+        if (!animation_) return E_OUTOFMEMORY;
+        decoded_ = 0;
+    }
+    if (index + 1 < decoded_) {
+        WebPAnimDecoderReset(animation_.get());
+        decoded_ = 0;
+    }
+    while (decoded_ < index + 1) {
+        int timestamp = 0;
+        if (!WebPAnimDecoderGetNext(animation_.get(), &canvas_, &timestamp)) {
+            WebPAnimDecoderReset(animation_.get());
+            decoded_ = 0;
+            return WINCODEC_ERR_BADIMAGE;
+        }
+        ++decoded_;
+    }
+    const size_t canvasStride = size_t{width_} * 4;
+    const uint8_t* from =
+        canvas_ + canvasStride * static_cast<UINT>(rect.Y) + 4 * size_t{static_cast<UINT>(rect.X)};
+    for (INT y = 0; y < rect.Height; ++y, from += canvasStride) {
+        std::memcpy(buffer + size_t{stride} * static_cast<UINT>(y), from,
+                    4 * static_cast<size_t>(rect.Width));
+    }
+    return S_OK;
+}
 
 }  // namespace
 

@@ -1,0 +1,14 @@
+// What the stand-in's drawing asks of a window registered through tavoren_window.h.
+#pragma once
+
+#include <windows.h>
+
+namespace platform {
+
+// Hands a finished frame to the window's `present`; FALSE when the handle names no window.
+BOOL PresentToWindow(HWND window, const BYTE* pixels, int width, int height, int stride);
+// Whether the window's `occluded` says nothing of it shows; FALSE for a handle that names no
+// window.
+BOOL WindowOccluded(HWND window);
+
+}  // namespace platform

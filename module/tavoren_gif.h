@@ -26,6 +26,18 @@ class TavorenGif {
     // Fills the image description from the open decoder's metadata, reporting progress.
     bool ScanImage(ProgressCallback progressCallback, void* userData);
 
+    // Frame `index` into `frameBitmap`, with its placement, display time and disposal.
+    bool DecodeFrame(UINT index);
+    // Draws frame `currentFrame` onto the composition surface.
+    bool ComposeFrame();
+    // Undoes the frame on screen by its disposal method before the next one is composed.
+    bool ApplyDisposal();
+
+    // Draws the composition surface into the window, turned by `rotation`.
+    INT32 PaintWindow(const RECT* sourceRect, const RECT* destRect, BYTE interpolation);
+    // Keeps the window surface at the window's client size.
+    void ResizeSurface(UINT clientWidth, UINT clientHeight);
+
     // The colours are shared with the worker and too wide for a lock-free atomic, so every
     // read and write of the three goes through the colour lock.
     D2D1_COLOR_F ReadColor(const D2D1_COLOR_F& color) const;
@@ -78,6 +90,9 @@ class TavorenGif {
     INT rotation{};
 
   private:
+    // Copies the whole composition surface into `savedBitmap`, creating it the first time.
+    bool SaveComposition();
+
     mutable std::mutex colorLock;
 };
 

@@ -1,8 +1,45 @@
-// AttachWindow: binds the viewer to the host window.
+// AttachWindow: the drawing factory, the window surface and the canvas-sized composition
+// surface for the host's window.
 #include "module/entry_points.h"
+#include "module/release_interface.h"
 #include "module/tavoren_gif.h"
 
-INT32 AttachWindow(TavorenGif* /*viewer*/, HWND /*window*/) {
-    // Without a drawing factory there is nothing to attach; the window stays unchanged.
-    return -1;
+INT32 AttachWindow(TavorenGif* viewer, HWND window) {
+    ID2D1Factory* factory = nullptr;
+    // Multi-threaded: the worker composes while the window thread paints, call by call.
+    if (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, IID_ID2D1Factory, nullptr,
+                                 reinterpret_cast<void**>(&factory)))) {
+        return -1;
+    }
+    // A second attach replaces the factory; the surfaces hold their own references to theirs.
+    ReleaseInterface(viewer->d2dFactory);
+    viewer->d2dFactory = factory;
+    viewer->window = window;
+    if (viewer->windowTarget) return 0;
+
+    RECT client{};
+    GetClientRect(window, &client);
+    const D2D1_RENDER_TARGET_PROPERTIES targetProperties{
+        D2D1_RENDER_TARGET_TYPE_DEFAULT,
+        {DXGI_FORMAT_UNKNOWN, D2D1_ALPHA_MODE_UNKNOWN},
+        96.0f,
+        96.0f,
+        D2D1_RENDER_TARGET_USAGE_NONE,
+        D2D1_FEATURE_LEVEL_DEFAULT};
+    const D2D1_HWND_RENDER_TARGET_PROPERTIES windowProperties{
+        window,
+        {static_cast<UINT32>(client.right - client.left),
+         static_cast<UINT32>(client.bottom - client.top)},
+        D2D1_PRESENT_OPTIONS_NONE};
+    if (FAILED(factory->CreateHwndRenderTarget(&targetProperties, &windowProperties,
+                                               &viewer->windowTarget))) {
+        return -1;
+    }
+    // A canvas the device cannot hold leaves no composition surface: painting and playback
+    // then draw nothing.
+    const D2D1_SIZE_F canvas{static_cast<FLOAT>(viewer->width), static_cast<FLOAT>(viewer->height)};
+    viewer->windowTarget->CreateCompatibleRenderTarget(&canvas, nullptr, nullptr,
+                                                       D2D1_COMPATIBLE_RENDER_TARGET_OPTIONS_NONE,
+                                                       &viewer->composeTarget);
+    return 0;
 }

@@ -1,9 +1,96 @@
-// Render: paints the composed picture into the host window.
+// Render, PaintWindow and ResizeSurface: the composed picture painted into the host window,
+// turned by the rotation about the centre of the destination.
+#include <wrl/client.h>
+
+#include <utility>
+
 #include "module/entry_points.h"
 #include "module/tavoren_gif.h"
 
-INT32 Render(TavorenGif* /*viewer*/, UINT_PTR /*unused*/, const RECT* /*sourceRect*/,
-             const RECT* /*destRect*/, BYTE /*interpolation*/) {
-    // Without a window surface nothing is drawn and the answer is 0; no surface exists yet.
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// The part of the displayed (turned) picture that `source` names, in canvas pixels.
+D2D1_RECT_F CanvasSource(const RECT& s, INT rotation, UINT width, UINT height) {
+    // 64-bit differences: a hostile rectangle must not overflow.
+    const INT64 w = width, h = height;
+    auto f = [](INT64 v) { return static_cast<FLOAT>(v); };
+    switch (rotation) {
+        case 90:
+            return {f(s.top), f(h - s.right), f(s.bottom), f(h - s.left)};
+        case 180:
+            return {f(w - s.right), f(h - s.bottom), f(w - s.left), f(h - s.top)};
+        case 270:
+            return {f(w - s.bottom), f(s.left), f(w - s.top), f(s.right)};
+        default:
+            return {f(s.left), f(s.top), f(s.right), f(s.bottom)};
+    }
+}
+
+D2D1_POINT_2F Map(const D2D1_MATRIX_3X2_F& m, FLOAT x, FLOAT y) {
+    return {x * m._11 + y * m._21 + m._31, x * m._12 + y * m._22 + m._32};
+}
+
+}  // namespace
+
+INT32 Render(TavorenGif* viewer, UINT_PTR /*unused*/, const RECT* sourceRect, const RECT* destRect,
+             BYTE interpolation) {
+    return viewer->PaintWindow(sourceRect, destRect, interpolation);
+}
+
+INT32 TavorenGif::PaintWindow(const RECT* sourceRect, const RECT* destRect, BYTE interpolation) {
+    if (!windowTarget || !composeTarget) return 0;
+    if (!sourceRect || !destRect) return -1;
+    if (windowTarget->CheckWindowState() & D2D1_WINDOW_STATE_OCCLUDED) return 0;
+
+    // A single frame is not played by a worker: it is decoded afresh at every paint.
+    if (frameCount == 1) {
+        frameRect = {};
+        if (!DecodeFrame(currentFrame)) return -1;
+        const D2D1_COLOR_F background = ReadColor(backgroundColor);
+        // At its own place on the canvas; without a readable placement, at the origin.
+        const bool placed = frameRect.right > frameRect.left && frameRect.bottom > frameRect.top;
+        composeTarget->BeginDraw();
+        composeTarget->Clear(&background);
+        composeTarget->DrawBitmap(frameBitmap, placed ? &frameRect : nullptr, 1.0f,
+                                  D2D1_BITMAP_INTERPOLATION_MODE_LINEAR, nullptr);
+        if (FAILED(composeTarget->EndDraw())) return -1;
+    }
+
+    ComPtr<ID2D1Bitmap> picture;
+    if (FAILED(composeTarget->GetBitmap(picture.GetAddressOf()))) return 0;
+    windowTarget->BeginDraw();
+
+    const RECT& d = *destRect;
+    const D2D1_POINT_2F centre{
+        static_cast<FLOAT>(d.left) + static_cast<FLOAT>(INT64{d.right} - d.left) * 0.5f,
+        static_cast<FLOAT>(d.top) + static_cast<FLOAT>(INT64{d.bottom} - d.top) * 0.5f};
+    D2D1_MATRIX_3X2_F transform;
+    D2D1MakeRotateMatrix(static_cast<FLOAT>(rotation), centre, &transform);
+    windowTarget->SetTransform(&transform);
+    D2D1InvertMatrix(&transform);
+    const D2D1_POINT_2F topLeft =
+        Map(transform, static_cast<FLOAT>(d.left), static_cast<FLOAT>(d.top));
+    const D2D1_POINT_2F bottomRight =
+        Map(transform, static_cast<FLOAT>(d.right), static_cast<FLOAT>(d.bottom));
+    // The turn reverses one or both pairs of edges; in order, the drawn picture fills the
+    // destination turned clockwise, instead of whatever a reversed rectangle would give.
+    D2D1_RECT_F destination{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+    if (destination.left > destination.right) std::swap(destination.left, destination.right);
+    if (destination.top > destination.bottom) std::swap(destination.top, destination.bottom);
+    const D2D1_RECT_F source = CanvasSource(*sourceRect, rotation, width, height);
+
+    const D2D1_COLOR_F host = ReadColor(hostBackgroundColor);
+    windowTarget->Clear(&host);
+    windowTarget->DrawBitmap(picture.Get(), &destination, 1.0f,
+                             static_cast<D2D1_BITMAP_INTERPOLATION_MODE>(interpolation), &source);
+    windowTarget->EndDraw();
     return 0;
+}
+
+void TavorenGif::ResizeSurface(UINT clientWidth, UINT clientHeight) {
+    if (!windowTarget) return;
+    const D2D1_SIZE_U size{clientWidth, clientHeight};
+    windowTarget->Resize(&size);
 }

@@ -1,0 +1,144 @@
+// Composition and painting against their floors: giflib's bare decode of the same frames,
+// and a memcpy of the same bytes as a paint.
+//
+// Run: build/linux/bin/render_benchmark. The GIF is generated once per run: 100 frames of
+// 1920x1080, each a band of noise over a flat area, as screen recordings tend to be.
+#include <benchmark/benchmark.h>
+#include <gif_lib.h>
+
+#include <cstring>
+#include <random>
+
+#include "tests/support/viewer_harness.h"
+
+namespace {
+
+constexpr unsigned kFrames = 100;
+constexpr uint16_t kWidth = 1920, kHeight = 1080;
+
+const std::vector<uint8_t>& HdGif() {
+    static const std::vector<uint8_t> bytes = [] {
+        GifImage image;
+        image.width = kWidth;
+        image.height = kHeight;
+        image.globalTable.resize(256);
+        for (int i = 0; i < 256; ++i)
+            image.globalTable[i] = {uint8_t(i), uint8_t(i / 2), uint8_t(255 - i)};
+        std::mt19937 random(7);
+        for (unsigned f = 0; f < kFrames; ++f) {
+            GifFrame frame;
+            frame.width = kWidth;
+            frame.height = kHeight;
+            frame.control = GifControl{};
+            frame.control->delay = 4;
+            frame.control->disposal = 1;
+            frame.indices.assign(size_t{kWidth} * kHeight, static_cast<uint8_t>(f));
+            const size_t band = (f % 10) * (kHeight / 10) * size_t{kWidth};
+            for (size_t i = 0; i < size_t{kWidth} * (kHeight / 10); ++i) {
+                frame.indices[band + i] = static_cast<uint8_t>(random());
+            }
+            image.frames.push_back(std::move(frame));
+        }
+        return BuildGif(image);
+    }();
+    return bytes;
+}
+
+void SetPixels(benchmark::State& state, double pixelsPerIteration) {
+    state.counters["MP/s"] =
+        benchmark::Counter(pixelsPerIteration * 1e-6 * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
+}
+
+// One worker step: undo the previous frame, decode and draw the next.
+void ComposeFrame(benchmark::State& state) {
+    ViewerHarness harness(64, 64);
+    if (!harness.Open(HdGif())) state.SkipWithError("open failed");
+    UINT frame = 0;
+    for (auto _ : state) {
+        if (!harness.Step(frame)) state.SkipWithError("compose failed");
+        frame = (frame + 1) % kFrames;
+    }
+    SetPixels(state, double(kWidth) * kHeight);
+}
+
+// giflib decoding the same frames into indices, nothing else.
+void GiflibDecodeFrame(benchmark::State& state) {
+    const std::vector<uint8_t>& bytes = HdGif();
+    struct Reader {
+        const std::vector<uint8_t>* bytes;
+        size_t at;
+    };
+    std::vector<GifByteType> line(kWidth);
+    for (auto _ : state) {
+        state.PauseTiming();
+        Reader reader{&bytes, 0};
+        int error = 0;
+        GifFileType* gif = DGifOpen(
+            &reader,
+            [](GifFileType* g, GifByteType* out, int n) {
+                auto* r = static_cast<Reader*>(g->UserData);
+                const size_t count =
+                    std::min<size_t>(static_cast<size_t>(n), r->bytes->size() - r->at);
+                std::memcpy(out, r->bytes->data() + r->at, count);
+                r->at += count;
+                return static_cast<int>(count);
+            },
+            &error);
+        state.ResumeTiming();
+        // Decode every frame, then count it as kFrames iterations' worth below.
+        GifRecordType type;
+        unsigned decoded = 0;
+        while (gif && DGifGetRecordType(gif, &type) == GIF_OK && type != TERMINATE_RECORD_TYPE) {
+            if (type == IMAGE_DESC_RECORD_TYPE) {
+                if (DGifGetImageDesc(gif) != GIF_OK) break;
+                for (int y = 0; y < gif->Image.Height; ++y)
+                    DGifGetLine(gif, line.data(), gif->Image.Width);
+                ++decoded;
+            } else if (type == EXTENSION_RECORD_TYPE) {
+                int code;
+                GifByteType* extension;
+                DGifGetExtension(gif, &code, &extension);
+                while (extension) DGifGetExtensionNext(gif, &extension);
+            }
+        }
+        if (gif) DGifCloseFile(gif, &error);
+        if (decoded != kFrames) state.SkipWithError("giflib failed");
+    }
+    state.counters["ms/frame"] =
+        benchmark::Counter(double(state.iterations()) * kFrames,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    SetPixels(state, double(kWidth) * kHeight * kFrames);
+}
+
+// A paint of the whole canvas into a window of the same size, linear filter.
+void RenderCanvas(benchmark::State& state) {
+    ViewerHarness harness(kWidth, kHeight);
+    if (!harness.Open(HdGif()) || !harness.Step(0)) state.SkipWithError("open failed");
+    RECT source{0, 0, kWidth, kHeight}, dest{0, 0, kWidth, kHeight};
+    for (auto _ : state) {
+        if (Render(harness.viewer(), 0, &source, &dest, 1) != 0)
+            state.SkipWithError("render failed");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kWidth * kHeight * 4);
+}
+
+// The floor of a paint: the same bytes copied once.
+void MemcpyCanvas(benchmark::State& state) {
+    std::vector<uint8_t> from(size_t{kWidth} * kHeight * 4, 1), to(from.size());
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), from.size());
+        benchmark::DoNotOptimize(to.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(from.size()));
+}
+
+}  // namespace
+
+BENCHMARK(ComposeFrame)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(GiflibDecodeFrame)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(RenderCanvas)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(MemcpyCanvas)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+BENCHMARK_MAIN();

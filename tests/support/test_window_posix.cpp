@@ -1,0 +1,138 @@
+#include "support/test_window.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
+#include <utility>
+
+TestWindow::TestWindow(int clientWidth, int clientHeight)
+    : width_(clientWidth), height_(clientHeight) {
+    // The stand-in keeps a pointer to the callbacks: they live as long as the window.
+    callbacks_ = {this, ClientSize, ClientOrigin, Invalidate, Post, Present, Occluded, nullptr};
+    hwnd_ = TavorenCreateWindow(&callbacks_);
+}
+
+TestWindow::~TestWindow() {
+    if (hwnd_) TavorenDestroyWindow(hwnd_);
+}
+
+std::vector<uint32_t> TestWindow::Capture() const {
+    std::lock_guard lock(mutex_);
+    return CaptureLocked();
+}
+
+std::vector<uint32_t> TestWindow::CaptureWhen(
+    const std::function<bool(const std::vector<uint32_t>&)>& done, unsigned timeoutMs) {
+    std::unique_lock lock(mutex_);
+    std::vector<uint32_t> pixels;
+    changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                      [&] { return done(pixels = CaptureLocked()); });
+    return pixels;
+}
+
+std::vector<uint32_t> TestWindow::CaptureLocked() const {
+    std::vector<uint32_t> pixels(static_cast<size_t>(width_) * height_, 0);
+    // A frame of another size than the client area shows from the top-left corner.
+    int width = std::min(width_, frameWidth_), height = std::min(height_, frameHeight_);
+    for (int y = 0; y < height; ++y) {
+        std::copy_n(frame_.begin() + static_cast<std::ptrdiff_t>(y) * frameWidth_, width,
+                    pixels.begin() + static_cast<std::ptrdiff_t>(y) * width_);
+    }
+    return pixels;
+}
+
+int TestWindow::invalidations() const {
+    std::lock_guard lock(mutex_);
+    return invalidations_;
+}
+
+bool TestWindow::WaitForInvalidation(int count, unsigned timeoutMs) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return invalidations_ >= count; });
+}
+
+std::vector<TestWindow::Message> TestWindow::PostedMessages() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(posted_, {});
+}
+
+bool TestWindow::WaitForPostedMessage(UINT message, unsigned timeoutMs) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return std::any_of(posted_.begin(), posted_.end(),
+                           [&](const Message& m) { return std::get<0>(m) == message; });
+    });
+}
+
+void TestWindow::SetOccluded(bool occluded) {
+    std::lock_guard lock(mutex_);
+    occluded_ = occluded;
+}
+
+void TestWindow::SetClientSize(int width, int height) {
+    std::lock_guard lock(mutex_);
+    width_ = width;
+    height_ = height;
+}
+
+void TestWindow::SetScreenOrigin(int x, int y) {
+    std::lock_guard lock(mutex_);
+    originX_ = x;
+    originY_ = y;
+}
+
+void TestWindow::PumpMessages() {}
+
+void TestWindow::ClientSize(void* context, int* width, int* height) {
+    auto* self = static_cast<TestWindow*>(context);
+    std::lock_guard lock(self->mutex_);
+    *width = self->width_;
+    *height = self->height_;
+}
+
+void TestWindow::ClientOrigin(void* context, int* x, int* y) {
+    auto* self = static_cast<TestWindow*>(context);
+    std::lock_guard lock(self->mutex_);
+    *x = self->originX_;
+    *y = self->originY_;
+}
+
+void TestWindow::Invalidate(void* context) {
+    auto* self = static_cast<TestWindow*>(context);
+    std::lock_guard lock(self->mutex_);
+    ++self->invalidations_;
+    // Notified under the lock: a waiter that sees the change may destroy the window at once.
+    self->changed_.notify_all();
+}
+
+int TestWindow::Post(void* context, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = static_cast<TestWindow*>(context);
+    std::lock_guard lock(self->mutex_);
+    self->posted_.emplace_back(message, wParam, lParam);
+    self->changed_.notify_all();
+    return 1;
+}
+
+void TestWindow::Present(void* context, const BYTE* pixels, int width, int height, int stride) {
+    auto* self = static_cast<TestWindow*>(context);
+    std::lock_guard lock(self->mutex_);
+    self->frame_.resize(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        const BYTE* row = pixels + static_cast<std::ptrdiff_t>(y) * stride;
+        for (int x = 0; x < width; ++x) {
+            const BYTE* p = row + x * 4;  // B, G, R, A in memory
+            self->frame_[static_cast<size_t>(y) * width + x] =
+                uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+        }
+    }
+    self->frameWidth_ = width;
+    self->frameHeight_ = height;
+    self->changed_.notify_all();
+}
+
+int TestWindow::Occluded(void* context) {
+    auto* self = static_cast<TestWindow*>(context);
+    std::lock_guard lock(self->mutex_);
+    return self->occluded_ ? 1 : 0;
+}

@@ -1,0 +1,181 @@
+#include "support/test_window.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+constexpr wchar_t kClassName[] = L"TavorenTestWindow";
+constexpr DWORD kStyle = WS_POPUP | WS_VISIBLE;
+constexpr DWORD kExStyle = WS_EX_TOPMOST;
+
+// The window's outer rectangle for a client area of that size at the origin.
+RECT OuterRect(int width, int height) {
+    RECT rect{0, 0, width, height};
+    AdjustWindowRectEx(&rect, kStyle, FALSE, kExStyle);
+    return rect;
+}
+}  // namespace
+
+TestWindow::TestWindow(int clientWidth, int clientHeight) {
+    static const ATOM windowClass = [] {
+        WNDCLASSW c{};
+        c.lpfnWndProc = WindowProcedure;
+        c.hInstance = GetModuleHandleW(nullptr);
+        c.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        c.lpszClassName = kClassName;
+        return RegisterClassW(&c);  // no background brush: nothing erases a presented frame
+    }();
+    (void)windowClass;
+    RECT outer = OuterRect(clientWidth, clientHeight);
+    hwnd_ = CreateWindowExW(kExStyle, kClassName, L"Tavoren test window", kStyle, outer.left,
+                            outer.top, outer.right - outer.left, outer.bottom - outer.top, nullptr,
+                            nullptr, GetModuleHandleW(nullptr), this);
+    if (!hwnd_) return;
+    ShowWindow(hwnd_, SW_SHOW);
+    UpdateWindow(hwnd_);
+    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // The paints that showing the window caused are not the module's.
+    PumpMessages();
+    invalidations_ = 0;
+}
+
+TestWindow::~TestWindow() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+std::vector<uint32_t> TestWindow::Capture() const {
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    POINT origin{0, 0};
+    ClientToScreen(hwnd_, &origin);
+    int width = client.right, height = client.bottom;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
+    if (pixels.empty()) return pixels;
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    // Read from the screen, not the window's DC: under Wine a Direct2D (OpenGL) frame never
+    // reaches the window's GDI surface, so BitBlt from GetDC(hwnd) and PrintWindow both give
+    // black. The window is topmost and unobscured, so the screen shows exactly it.
+    HDC screenDc = GetDC(nullptr);
+    HDC memoryDc = CreateCompatibleDC(screenDc);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screenDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap) {
+        HGDIOBJ previous = SelectObject(memoryDc, bitmap);
+        BitBlt(memoryDc, 0, 0, width, height, screenDc, origin.x, origin.y, SRCCOPY);
+        GdiFlush();  // the DIB's bits are only complete once GDI's batch has run
+        const auto* source = static_cast<const uint32_t*>(bits);
+        std::transform(source, source + pixels.size(), pixels.begin(),
+                       [](uint32_t p) { return p | 0xFF000000u; });  // GDI leaves alpha 0
+        SelectObject(memoryDc, previous);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memoryDc);
+    ReleaseDC(nullptr, screenDc);
+    return pixels;
+}
+
+std::vector<uint32_t> TestWindow::CaptureWhen(
+    const std::function<bool(const std::vector<uint32_t>&)>& done, unsigned timeoutMs) {
+    std::vector<uint32_t> pixels;
+    PumpUntil([&] { return done(pixels = Capture()); }, timeoutMs, 5);
+    return pixels;
+}
+
+int TestWindow::invalidations() const {
+    return invalidations_;
+}
+
+bool TestWindow::WaitForInvalidation(int count, unsigned timeoutMs) {
+    return PumpUntil([&] { return invalidations_ >= count; }, timeoutMs);
+}
+
+std::vector<TestWindow::Message> TestWindow::PostedMessages() {
+    PumpMessages();
+    return std::exchange(posted_, {});
+}
+
+bool TestWindow::WaitForPostedMessage(UINT message, unsigned timeoutMs) {
+    return PumpUntil(
+        [&] {
+            return std::any_of(posted_.begin(), posted_.end(),
+                               [&](const Message& m) { return std::get<0>(m) == message; });
+        },
+        timeoutMs);
+}
+
+void TestWindow::SetOccluded(bool) {}
+
+void TestWindow::SetClientSize(int width, int height) {
+    RECT outer = OuterRect(width, height);
+    int invalidations = invalidations_;
+    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOACTIVATE);
+    // Growing paints the new area (under Wine twice, SWP_NOREDRAW or not), and those paints
+    // are the window's, not the module's: SetWindowPos queues them and this pump takes them.
+    PumpMessages();
+    invalidations_ = invalidations;
+}
+
+void TestWindow::SetScreenOrigin(int x, int y) {
+    RECT outer = OuterRect(0, 0);
+    int invalidations = invalidations_;
+    SetWindowPos(hwnd_, HWND_TOPMOST, x + outer.left, y + outer.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOACTIVATE);
+    PumpMessages();
+    invalidations_ = invalidations;  // as for a resize, should a move uncover anything
+}
+
+void TestWindow::PumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+template <typename Done>
+bool TestWindow::PumpUntil(Done done, unsigned timeoutMs, unsigned pollMs) {
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        PumpMessages();
+        if (done()) return true;
+        ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return false;
+        // Wakes for anything queued to this thread, WM_PAINT from another thread's
+        // InvalidateRect included.
+        DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, pollMs));
+        MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+}
+
+LRESULT CALLBACK TestWindow::WindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<TestWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(window, message, wParam, lParam);
+    switch (message) {
+        case WM_ERASEBKGND:
+            return 1;  // erasing would paint over what Direct2D presented
+        case WM_PAINT:
+            // Validating without drawing leaves the presented frame on screen.
+            ValidateRect(window, nullptr);
+            ++self->invalidations_;
+            return 0;
+        default:
+            // Counted here rather than in PumpMessages so that messages a modal loop
+            // dispatches (a popup menu's) count too; the module only ever posts these.
+            if (message >= WM_USER) self->posted_.emplace_back(message, wParam, lParam);
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}

@@ -138,6 +138,7 @@ TEST(CorpusComposition, EveryAnimatedGifMatchesImageMagicksFrames) {
             }
             if (wrong) break;
         }
+        std::printf("composed %s: %u frames\n", file.filename().string().c_str(), viewer->frameCount);
     }
     std::printf("compared %d animated GIFs, %d frames\n", compared, frames);
     EXPECT_GT(compared, 0);
@@ -205,6 +206,7 @@ TEST(CorpusComposition, EveryAnimatedWebPMatchesImageMagicksFrames) {
                 }
             }
         }
+        std::printf("composed %s: %u frames\n", file.filename().string().c_str(), viewer->frameCount);
     }
     std::printf("compared %d animated WebPs, %d frames\n", compared, frames);
     EXPECT_GT(compared, 0);

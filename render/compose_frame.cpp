@@ -29,6 +29,8 @@ bool TavorenGif::SaveComposition() {
 }
 
 bool TavorenGif::ComposeFrame() {
+    // Callers check for both surfaces; without one there is nothing to compose on.
+    if (!composeTarget) return false;
     const UINT frame = currentFrame;
     if (!DecodeFrame(frame)) return false;
     const D2D1_COLOR_F background = ReadColor(backgroundColor);
@@ -50,6 +52,7 @@ bool TavorenGif::ComposeFrame() {
 }
 
 bool TavorenGif::ApplyDisposal() {
+    if (!composeTarget) return false;
     if (disposal == kRestoreToBackground) {
         const D2D1_COLOR_F background = ReadColor(backgroundColor);
         composeTarget->BeginDraw();

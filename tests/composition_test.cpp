@@ -187,6 +187,8 @@ TEST_F(CompositionTest, ACanvasBeyondAnyDevicesLimitGetsNoSurface) {
     ASSERT_TRUE(harness_.Open(image, kWhite));
     EXPECT_NE(harness_.viewer()->windowTarget, nullptr);
     EXPECT_EQ(harness_.viewer()->composeTarget, nullptr) << "refused, no partial surface";
+    EXPECT_FALSE(harness_.viewer()->ComposeFrame());
+    EXPECT_FALSE(harness_.viewer()->ApplyDisposal());
     RECT source{0, 0, 100, 100}, dest{0, 0, 16, 8};
     EXPECT_EQ(Render(harness_.viewer(), 0, &source, &dest, 1), 0);
 }

@@ -43,6 +43,8 @@ class ViewerHarness {
 
     // The worker's step to frame `index` from the one composed before (frame 0 first).
     bool Step(UINT index) {
+        // The worker ends at the top of a pass when a surface is missing.
+        if (!viewer_->windowTarget || !viewer_->composeTarget) return false;
         if (composed_ && !viewer_->ApplyDisposal()) return false;
         viewer_->currentFrame = index;
         composed_ = true;

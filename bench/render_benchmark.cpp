@@ -72,8 +72,7 @@ void ComposeCorpusFrame(benchmark::State& state) {
     UINT area = 0, frames = 0;
     std::vector<uint8_t> bytes;
     for (const auto& file : CorpusFiles("gif")) {
-        std::ifstream in(file, std::ios::binary);
-        std::vector<uint8_t> candidate((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::vector<uint8_t> candidate = ReadBytes(file);
         ViewerHarness probe(8, 8);
         if (!probe.Open(candidate) || probe.viewer()->frameCount < 2) continue;
         if (probe.viewer()->width * probe.viewer()->height > area) {

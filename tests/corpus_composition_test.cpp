@@ -37,26 +37,29 @@ std::string ReferencePath(const std::filesystem::path& file) {
 }
 
 #if !defined(_WIN32)
-// ImageMagick's frames, coalesced and flattened: RGB bytes, one canvas after another.
-bool MakeReference(const std::filesystem::path& file, std::vector<uint8_t>* out) {
-    char colour[32];
-    std::snprintf(colour, sizeof(colour), "#%06X", kBackground);
-    const std::string command = "convert '" + file.string() + "' -coalesce -background '" + colour +
-                                "' -alpha remove -alpha off -depth 8 rgb:- 2>/dev/null";
+// ImageMagick's coalesced frames of `file`, converted by `options` (ending in the raw output
+// format); empty when ImageMagick refuses the file.
+std::vector<uint8_t> ImageMagickFrames(const std::filesystem::path& file,
+                                       const std::string& options) {
+    const std::string command =
+        "convert '" + file.string() + "' -coalesce " + options + " 2>/dev/null";
+    std::vector<uint8_t> out;
     FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return false;
+    if (!pipe) return out;
     uint8_t buffer[65536];
     size_t got;
     while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        out->insert(out->end(), buffer, buffer + got);
-    return pclose(pipe) == 0 && !out->empty();
+        out.insert(out.end(), buffer, buffer + got);
+    if (pclose(pipe) != 0) out.clear();
+    return out;
 }
-#else
-bool ReadReference(const std::filesystem::path& file, std::vector<uint8_t>* out) {
-    std::ifstream in(ReferencePath(file), std::ios::binary);
-    if (!in) return false;
-    out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !out->empty();
+
+// Flattened over the background colour: RGB bytes, one canvas after another.
+std::vector<uint8_t> MakeReference(const std::filesystem::path& file) {
+    char colour[32];
+    std::snprintf(colour, sizeof(colour), "#%06X", kBackground);
+    return ImageMagickFrames(
+        file, std::string("-background '") + colour + "' -alpha remove -alpha off -depth 8 rgb:-");
 }
 #endif
 
@@ -74,9 +77,7 @@ TEST(CorpusComposition, EveryAnimatedGifMatchesImageMagicksFrames) {
     ViewerHarness harness(128, 128);  // one window for all: a window costs seconds under Wine
     for (const auto& file : files) {
         SCOPED_TRACE(file.filename().string());
-        std::ifstream in(file, std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
+        const std::vector<uint8_t> bytes = ReadBytes(file);
 #if defined(_WIN32)
         // Wine's GIF decoder reads a null colour map for an image without a global table and
         // takes the process down with it; those are compared natively only.
@@ -101,11 +102,12 @@ TEST(CorpusComposition, EveryAnimatedGifMatchesImageMagicksFrames) {
             viewer->WriteColor(viewer->backgroundColor,
                                viewer->ReadColor(viewer->imageBackgroundColor));
         }
-        std::vector<uint8_t> reference;
 #if defined(_WIN32)
-        if (!ReadReference(file, &reference)) continue;  // ImageMagick refused it natively
+        const std::vector<uint8_t> reference = ReadBytes(ReferencePath(file));
+        if (reference.empty()) continue;  // ImageMagick refused it natively
 #else
-        if (!MakeReference(file, &reference)) continue;
+        const std::vector<uint8_t> reference = MakeReference(file);
+        if (reference.empty()) continue;
         std::ofstream(ReferencePath(file), std::ios::binary)
             .write(reinterpret_cast<const char*>(reference.data()),
                    static_cast<std::streamsize>(reference.size()));
@@ -138,7 +140,8 @@ TEST(CorpusComposition, EveryAnimatedGifMatchesImageMagicksFrames) {
             }
             if (wrong) break;
         }
-        std::printf("composed %s: %u frames\n", file.filename().string().c_str(), viewer->frameCount);
+        std::printf("composed %s: %u frames\n", file.filename().string().c_str(),
+                    viewer->frameCount);
     }
     std::printf("compared %d animated GIFs, %d frames\n", compared, frames);
     EXPECT_GT(compared, 0);
@@ -154,24 +157,14 @@ TEST(CorpusComposition, EveryAnimatedWebPMatchesImageMagicksFrames) {
     ViewerHarness harness(128, 128);
     for (const auto& file : files) {
         SCOPED_TRACE(file.filename().string());
-        std::ifstream in(file, std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
+        const std::vector<uint8_t> bytes = ReadBytes(file);
         if (!harness.Open(bytes, kBackground)) continue;
         TavorenGif* viewer = harness.viewer();
         if (viewer->frameCount < 2 || viewer->width > 128 || viewer->height > 128) continue;
         // Unflattened RGBA: the test flattens, so that it knows which pixels were partly
         // transparent, where premultiplied rounding may differ by one.
-        std::vector<uint8_t> reference;
-        const std::string command =
-            "convert '" + file.string() + "' -coalesce -depth 8 rgba:- 2>/dev/null";
-        FILE* pipe = popen(command.c_str(), "r");
-        ASSERT_NE(pipe, nullptr);
-        uint8_t buffer[65536];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-            reference.insert(reference.end(), buffer, buffer + got);
-        if (pclose(pipe) != 0 || reference.empty()) continue;
+        const std::vector<uint8_t> reference = ImageMagickFrames(file, "-depth 8 rgba:-");
+        if (reference.empty()) continue;
         const size_t canvas = size_t{viewer->width} * viewer->height * 4;
         ASSERT_EQ(reference.size() % canvas, 0u);
         EXPECT_EQ(reference.size() / canvas, viewer->frameCount);
@@ -206,7 +199,8 @@ TEST(CorpusComposition, EveryAnimatedWebPMatchesImageMagicksFrames) {
                 }
             }
         }
-        std::printf("composed %s: %u frames\n", file.filename().string().c_str(), viewer->frameCount);
+        std::printf("composed %s: %u frames\n", file.filename().string().c_str(),
+                    viewer->frameCount);
     }
     std::printf("compared %d animated WebPs, %d frames\n", compared, frames);
     EXPECT_GT(compared, 0);

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,13 @@ inline std::vector<std::filesystem::path> CorpusFiles(const std::string& kind) {
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+// A file's bytes; empty when it cannot be read.
+inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 #define SKIP_WITHOUT_CORPUS(files)                                                         \

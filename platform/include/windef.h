@@ -58,6 +58,7 @@ typedef HINSTANCE HMODULE;
 #define FALSE 0
 #define WINAPI
 #define CALLBACK
+#define __cdecl
 
 typedef struct tagRECT {
     LONG left;

@@ -28,6 +28,12 @@ extern "C" void Sleep(DWORD milliseconds);
 extern "C" DWORD GetLastError(void);
 extern "C" void SetLastError(DWORD error);
 
+// --- Kernel: debugging ---------------------------------------------------------------------
+extern "C" BOOL IsDebuggerPresent(void);
+// Breaks into the attached debugger; without one it does nothing here (Windows would end
+// the process, which is why the module asks IsDebuggerPresent first).
+extern "C" void DebugBreak(void);
+
 // --- Strings ----------------------------------------------------------------------------
 #define CP_UTF8 65001
 extern "C" int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength,

@@ -6,6 +6,8 @@
 
 #include <new>
 
+#include <tavoren_platform_probe.h>
+
 #include "com_object.h"
 #include "imaging/imaging_objects.h"
 
@@ -17,6 +19,10 @@ std::atomic<long>& LiveComObjects() {
 }
 
 }  // namespace platform
+
+extern "C" long TavorenLiveComObjects(void) {
+    return platform::LiveComObjects();
+}
 
 // Knows the imaging factory's classes; any other class is not registered, as COM answers
 // for a class that no server provides.

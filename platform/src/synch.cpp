@@ -3,90 +3,101 @@
 // All events share one lock and one condition variable, so that a wait on several events is
 // as simple as a wait on one: a waiter sleeps on the condition variable until one of its
 // events is signalled or its deadline passes, and never polls.
+//
+// A HANDLE is a number from a table, never reused, so a closed handle fails with
+// ERROR_INVALID_HANDLE as it does on Windows (there, the number may later name another
+// object, which is worse): every such use is counted for the tests.
 #include <windows.h>
+#include <tavoren_platform_probe.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
-
-#include "kernel_objects.h"
 
 namespace platform {
 namespace {
 
-std::mutex eventLock;
-std::condition_variable eventSignalled;
-thread_local DWORD lastError = 0;
-
-struct Event final : KernelObject {
-    Event(bool manual, bool initial)
-        : KernelObject(Kind::Event), manualReset(manual), signalled(initial) {}
+struct Event {
+    Event(bool manual, bool initial) : manualReset(manual), signalled(initial) {}
     const bool manualReset;
-    bool signalled;  // guarded by eventLock
+    bool signalled;  // guarded by the table's lock
 };
 
-Event* AsEvent(HANDLE handle) {
-    auto* object = static_cast<KernelObject*>(handle);
-    if (!object || object->kind != KernelObject::Kind::Event) return nullptr;
-    return static_cast<Event*>(object);
+struct EventTable {
+    std::mutex lock;
+    std::condition_variable signalled;
+    std::map<uintptr_t, std::shared_ptr<Event>> events;
+    uintptr_t lastHandle = 0;
+    std::atomic<long> invalidUses{0};
+};
+
+// Never destroyed: a detached thread may still wait or signal while the process exits.
+EventTable& Table() {
+    static EventTable* table = new EventTable;
+    return *table;
 }
 
-// Index of the first signalled event, consuming an automatic-reset signal, or -1.
-int TakeSignalled(Event* const* events, DWORD count) {
-    for (DWORD i = 0; i < count; ++i) {
-        if (events[i]->signalled) {
-            if (!events[i]->manualReset) events[i]->signalled = false;
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
+std::atomic<TavorenWaitHook> waitHook{nullptr};
+std::atomic<void*> waitHookContext{nullptr};
+thread_local DWORD lastError = 0;
+
+// The event a handle names, or null (and the error set) for a closed or foreign handle.
+// Called with the table's lock held.
+std::shared_ptr<Event> FindLocked(EventTable& table, HANDLE handle) {
+    auto found = table.events.find(reinterpret_cast<uintptr_t>(handle));
+    if (found != table.events.end()) return found->second;
+    ++table.invalidUses;
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
 }
 
 }  // namespace
 }  // namespace platform
 
-using platform::Event;
-
 extern "C" HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState,
                                LPCWSTR) {
-    return static_cast<platform::KernelObject*>(
-        new Event(manualReset != FALSE, initialState != FALSE));
+    platform::EventTable& table = platform::Table();
+    auto event = std::make_shared<platform::Event>(manualReset != FALSE, initialState != FALSE);
+    std::lock_guard<std::mutex> guard(table.lock);
+    // Multiples of 4, as Windows hands out handles.
+    table.lastHandle += 4;
+    table.events.emplace(table.lastHandle, std::move(event));
+    return reinterpret_cast<HANDLE>(table.lastHandle);
 }
 
 extern "C" BOOL SetEvent(HANDLE handle) {
-    Event* event = platform::AsEvent(handle);
-    if (!event) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    platform::EventTable& table = platform::Table();
     {
-        std::lock_guard<std::mutex> guard(platform::eventLock);
+        std::lock_guard<std::mutex> guard(table.lock);
+        std::shared_ptr<platform::Event> event = platform::FindLocked(table, handle);
+        if (!event) return FALSE;
         event->signalled = true;
     }
-    platform::eventSignalled.notify_all();
+    table.signalled.notify_all();
     return TRUE;
 }
 
 extern "C" BOOL ResetEvent(HANDLE handle) {
-    Event* event = platform::AsEvent(handle);
-    if (!event) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    std::lock_guard<std::mutex> guard(platform::eventLock);
+    platform::EventTable& table = platform::Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    std::shared_ptr<platform::Event> event = platform::FindLocked(table, handle);
+    if (!event) return FALSE;
     event->signalled = false;
     return TRUE;
 }
 
+// A wait in progress keeps its events alive: closing a handle ends only the name.
 extern "C" BOOL CloseHandle(HANDLE handle) {
-    auto* object = static_cast<platform::KernelObject*>(handle);
-    if (!object) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    delete object;
-    return TRUE;
+    platform::EventTable& table = platform::Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    if (table.events.erase(reinterpret_cast<uintptr_t>(handle)) == 1) return TRUE;
+    ++table.invalidUses;
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
 }
 
 // Wait-any only, as the module uses it; WAIT_FAILED for a bad handle or a wait-all request.
@@ -96,24 +107,33 @@ extern "C" DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL
         SetLastError(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;
     }
-    Event* events[MAXIMUM_WAIT_OBJECTS];
+    if (TavorenWaitHook hook = platform::waitHook)
+        hook(count, milliseconds, platform::waitHookContext);
+
+    platform::EventTable& table = platform::Table();
+    std::unique_lock<std::mutex> lock(table.lock);
+    std::shared_ptr<platform::Event> events[MAXIMUM_WAIT_OBJECTS];
     for (DWORD i = 0; i < count; ++i) {
-        events[i] = platform::AsEvent(handles[i]);
-        if (!events[i]) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return WAIT_FAILED;
-        }
+        events[i] = platform::FindLocked(table, handles[i]);
+        if (!events[i]) return WAIT_FAILED;
     }
-    std::unique_lock<std::mutex> lock(platform::eventLock);
-    int index = -1;
-    auto ready = [&] { return (index = platform::TakeSignalled(events, count)) >= 0; };
+    // The first signalled event in handle order wins; an automatic-reset one is consumed.
+    DWORD index = 0;
+    auto ready = [&] {
+        for (index = 0; index < count; ++index) {
+            if (events[index]->signalled) {
+                if (!events[index]->manualReset) events[index]->signalled = false;
+                return true;
+            }
+        }
+        return false;
+    };
     if (milliseconds == INFINITE) {
-        platform::eventSignalled.wait(lock, ready);
-    } else if (!platform::eventSignalled.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                                                  ready)) {
+        table.signalled.wait(lock, ready);
+    } else if (!table.signalled.wait_for(lock, std::chrono::milliseconds(milliseconds), ready)) {
         return WAIT_TIMEOUT;
     }
-    return WAIT_OBJECT_0 + static_cast<DWORD>(index);
+    return WAIT_OBJECT_0 + index;
 }
 
 extern "C" DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
@@ -130,4 +150,19 @@ extern "C" DWORD GetLastError(void) {
 
 extern "C" void SetLastError(DWORD error) {
     platform::lastError = error;
+}
+
+extern "C" long TavorenLiveEvents(void) {
+    platform::EventTable& table = platform::Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    return static_cast<long>(table.events.size());
+}
+
+extern "C" long TavorenInvalidHandleUses(void) {
+    return platform::Table().invalidUses;
+}
+
+extern "C" void TavorenSetWaitHook(TavorenWaitHook hook, void* context) {
+    platform::waitHookContext = context;
+    platform::waitHook = hook;
 }

@@ -1,0 +1,29 @@
+/* What the tests may learn of the Linux stand-in's state, and the one point where they may
+ * hold a thread: Windows offers neither, so tests that use them run on Linux only. */
+#pragma once
+
+#include "windef.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Objects alive now: COM objects of the imaging and drawing services, events, threads
+ * started through _beginthread whose start routine has not yet returned. */
+long TavorenLiveComObjects(void);
+long TavorenLiveEvents(void);
+long TavorenLiveThreads(void);
+/* Waits until at most `count` such threads live; FALSE when the timeout ends first. */
+BOOL TavorenWaitForLiveThreads(long count, DWORD milliseconds);
+
+/* Calls that named a closed or never-opened handle, since the process began. */
+long TavorenInvalidHandleUses(void);
+
+/* Called on the waiting thread at the start of every WaitForMultipleObjects and
+ * WaitForSingleObject (a count of 1), before the handles are looked at; null removes it. */
+typedef void (*TavorenWaitHook)(DWORD count, DWORD milliseconds, void* context);
+void TavorenSetWaitHook(TavorenWaitHook hook, void* context);
+
+#ifdef __cplusplus
+}
+#endif

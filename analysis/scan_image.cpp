@@ -1,7 +1,7 @@
 // ScanImage: the image description from metadata alone, without decoding a pixel.
 #include <wrl/client.h>
 
-#include "analysis/frame_timing.h"
+#include "analysis/frame_duration.h"
 #include "analysis/metadata_query.h"
 #include "module/tavoren_gif.h"
 
@@ -14,11 +14,6 @@ constexpr UINT kMaxPaletteColors = 256;
 void ReportProgress(ProgressCallback callback, UINT32 done, UINT32 total, void* userData) {
     // A host that passes no callback is not called back.
     if (callback) callback(done, total, userData);
-}
-
-// Adds a frame time to a 32-bit total, wrapping rather than overflowing on absurd sums.
-void AddMilliseconds(INT& total, UINT32 milliseconds) {
-    total = static_cast<INT>(static_cast<UINT32>(total) + milliseconds);
 }
 
 D2D1_COLOR_F OpaqueColor(WICColor argb) {
@@ -109,25 +104,20 @@ bool TavorenGif::ScanImage(ProgressCallback progressCallback, void* userData) {
         }
         ComPtr<IWICMetadataQueryReader> reader;
         if (FAILED(frame->GetMetadataQueryReader(reader.GetAddressOf()))) continue;
+        // A single frame has no time to count until the timing rule is switched.
+        if (frameCount >= 2) {
+            AddFrameDuration(reader.Get(), isWebP, ieTiming, totalDuration, hasShortDelays);
+        }
+        if (isWebP) continue;
         UINT32 value = 0;
-        if (!isWebP) {
-            if (frameCount >= 2 && QueryMetadata(reader.Get(), TEXT("/grctlext/Delay"), VT_UI2,
-                                                 &value) == QueryResult::Found) {
-                if (IsShortGifDelay(value)) hasShortDelays = true;
-                AddMilliseconds(totalDuration, FrameDisplayTime(value * 10, ieTiming));
-            }
-            if (QueryMetadata(reader.Get(), TEXT("/grctlext/TransparencyFlag"), VT_BOOL, &value) ==
-                    QueryResult::Found &&
-                !value) {
-                allTransparent = false;
-            }
-            if (colorBits == 0 && QueryMetadata(reader.Get(), TEXT("/imgdesc/LocalColorTableSize"),
-                                                VT_UI1, &value) == QueryResult::Found) {
-                colorBits = static_cast<INT>(value) + 1;
-            }
-        } else if (frameCount >= 2 && QueryMetadata(reader.Get(), TEXT("/ANMF/FrameDuration"),
-                                                    VT_UI4, &value) == QueryResult::Found) {
-            AddMilliseconds(totalDuration, value);  // raw milliseconds, no display-time rule
+        if (QueryMetadata(reader.Get(), TEXT("/grctlext/TransparencyFlag"), VT_BOOL, &value) ==
+                QueryResult::Found &&
+            !value) {
+            allTransparent = false;
+        }
+        if (colorBits == 0 && QueryMetadata(reader.Get(), TEXT("/imgdesc/LocalColorTableSize"),
+                                            VT_UI1, &value) == QueryResult::Found) {
+            colorBits = static_cast<INT>(value) + 1;
         }
     }
     if (allTransparent) isTransparent = true;

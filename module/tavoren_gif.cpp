@@ -4,6 +4,7 @@
 #include <new>
 
 #include "entry_points.h"
+#include "playback/transport.h"
 #include "release_interface.h"
 
 TavorenGif* CreateInstance(void* /*unused*/) {
@@ -25,10 +26,7 @@ void TavorenGif::ReleaseResources() {
         DestroyMenu(contextMenu);
         contextMenu = nullptr;
     }
-    if (running) {
-        SetEvent(stopEvent);
-        while (running) Sleep(10);
-    }
+    StopPlayback(this);
     paused = false;
     ReleaseInterface(d2dFactory);
     ReleaseInterface(windowTarget);

@@ -56,7 +56,8 @@ class TavorenGif {
     INT totalDuration{};
     std::atomic<INT> elapsed{};
 
-    HWND window{};
+    // Written by a second AttachWindow while a worker may be invalidating it.
+    std::atomic<HWND> window{};
     // The worker's events: they exist only while the worker lives.
     std::atomic<HANDLE> stopEvent{};
     std::atomic<HANDLE> wakeEvent{};
@@ -89,6 +90,15 @@ class TavorenGif {
     bool isWebP{};
     INT rotation{};
 
+    // Playback's own state beside the transport flags. `workerExists` is set by Play before
+    // it starts a worker and cleared by that worker as its very last access to the viewer,
+    // so it also covers the moments before the worker sets `running` and after it clears it.
+    // `transportLock` makes each change of the flags and of the event handles one step
+    // against the other thread; it is held for a few stores and a SetEvent, never across a
+    // wait or a composition.
+    std::mutex transportLock;
+    std::atomic<bool> workerExists{};
+
   private:
     // Copies the whole composition surface into `savedBitmap`, creating it the first time.
     bool SaveComposition();
@@ -101,3 +111,4 @@ static_assert(sizeof(std::atomic<INT>) == sizeof(INT) && std::atomic<INT>::is_al
 static_assert(sizeof(std::atomic<bool>) == 1 && std::atomic<bool>::is_always_lock_free);
 static_assert(sizeof(std::atomic<HANDLE>) == sizeof(HANDLE) &&
               std::atomic<HANDLE>::is_always_lock_free);
+static_assert(sizeof(std::atomic<HWND>) == sizeof(HWND) && std::atomic<HWND>::is_always_lock_free);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
+#include <process.h>
 
 #include <string>
 #include <thread>
@@ -114,6 +115,45 @@ TEST(PlatformEvents, AnUnboundedWaitEndsWhenAnotherThreadSignals) {
     EXPECT_EQ(result, WAIT_OBJECT_0 + 1);
     for (HANDLE h : {events[0], events[1], started}) CloseHandle(h);
 }
+
+TEST(PlatformEvents, AClosedHandleFailsAsInvalid) {
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(CloseHandle(event));
+    SetLastError(0);
+    EXPECT_FALSE(SetEvent(event));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
+    EXPECT_FALSE(CloseHandle(event));
+}
+
+struct ThreadStart {
+    HANDLE ran;
+    std::thread::id thread;
+};
+
+TEST(PlatformThreads, BeginThreadRunsTheRoutineOnAThreadOfItsOwn) {
+    ThreadStart start{CreateEventW(nullptr, TRUE, FALSE, nullptr), {}};
+    const uintptr_t thread = _beginthread(
+        [](void* argument) {
+            auto* started = static_cast<ThreadStart*>(argument);
+            started->thread = std::this_thread::get_id();
+            SetEvent(started->ran);
+        },
+        0, &start);
+    ASSERT_NE(thread, static_cast<uintptr_t>(-1));
+    EXPECT_EQ(WaitForSingleObject(start.ran, 10000), WAIT_OBJECT_0);
+    EXPECT_NE(start.thread, std::this_thread::get_id());
+    CloseHandle(start.ran);
+}
+
+#if !defined(_WIN32)
+// Windows would end the process; the stand-in only breaks into a debugger that is there.
+TEST(PlatformDebugging, TheStandInBreaksOnlyUnderADebugger) {
+    if (IsDebuggerPresent()) GTEST_SKIP() << "a debugger is attached";
+    DebugBreak();
+    SUCCEED();
+}
+#endif
 
 TEST(PlatformMenus, PopupMenuIsCreatedAndDestroyed) {
     HMENU menu = CreatePopupMenu();

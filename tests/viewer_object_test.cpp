@@ -132,17 +132,19 @@ TEST(ViewerObject, ReleaseResourcesClosesTheMenuAndKeepsTheImageDescription) {
 }
 
 // Stands in for the playback worker: waits for the stop event, reports what it saw, and as
-// its last step clears `running`, as the real worker's exit does.
+// its last step clears `running` and `workerExists`, as the real worker's exit does.
 struct StandInWorker {
     explicit StandInWorker(TavorenGif* viewer, FakeUnknown* held) {
         viewer->stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         viewer->running = true;
+        viewer->workerExists = true;
         thread = std::thread([this, viewer, held] {
             WaitForSingleObject(viewer->stopEvent, INFINITE);
             referencesWhenStopped = held->references();
             HANDLE stop = viewer->stopEvent.exchange(nullptr);
             CloseHandle(stop);
             viewer->running = false;
+            viewer->workerExists = false;
         });
     }
     ~StandInWorker() {

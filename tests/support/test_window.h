@@ -46,6 +46,11 @@ class TestWindow {
     int invalidations() const;
     bool WaitForInvalidation(int count, unsigned timeoutMs);
 
+    // Waits until `done` holds, looking again after each invalidation (Linux: under the
+    // window's lock, so none is missed; Windows: after each paint, pumping meanwhile). For
+    // what the worker changes before it invalidates.
+    bool WaitUntil(const std::function<bool()>& done, unsigned timeoutMs);
+
     // Messages posted to the window since the last call, oldest first. Windows: only those
     // from WM_USER up, as the system posts its own to any window.
     std::vector<Message> PostedMessages();

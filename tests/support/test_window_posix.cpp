@@ -52,6 +52,11 @@ bool TestWindow::WaitForInvalidation(int count, unsigned timeoutMs) {
                              [&] { return invalidations_ >= count; });
 }
 
+bool TestWindow::WaitUntil(const std::function<bool()>& done, unsigned timeoutMs) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return done(); });
+}
+
 std::vector<TestWindow::Message> TestWindow::PostedMessages() {
     std::lock_guard lock(mutex_);
     return std::exchange(posted_, {});

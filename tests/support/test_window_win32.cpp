@@ -96,6 +96,10 @@ bool TestWindow::WaitForInvalidation(int count, unsigned timeoutMs) {
     return PumpUntil([&] { return invalidations_ >= count; }, timeoutMs);
 }
 
+bool TestWindow::WaitUntil(const std::function<bool()>& done, unsigned timeoutMs) {
+    return PumpUntil(done, timeoutMs);
+}
+
 std::vector<TestWindow::Message> TestWindow::PostedMessages() {
     PumpMessages();
     return std::exchange(posted_, {});

@@ -1,0 +1,145 @@
+// The total duration and position after a switch of the timing rule, on a stopped, a paused
+// and a playing viewer, and the notification to the host.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "analysis/recompute_timing.h"
+#include "host/viewer_messages.h"
+#include "playback/transport.h"
+#include "support/viewer_harness.h"
+#include "support/worker_waits.h"
+
+namespace {
+
+constexpr unsigned kTimeout = 10000;
+
+GifImage WithDelays(std::initializer_list<uint16_t> delays) {
+    GifImage image = SimpleAnimation(static_cast<unsigned>(delays.size()), 4, 4, 0);
+    size_t i = 0;
+    for (uint16_t delay : delays) image.frames[i++].control->delay = delay;
+    return image;
+}
+
+bool TimingNotified(TestWindow& window) {
+    const std::vector<TestWindow::Message> posted = window.PostedMessages();
+    return std::count(posted.begin(), posted.end(),
+                      TestWindow::Message{VM_NOTIFY, kNotifyTimingChanged, 0}) == 1;
+}
+
+void Switch(TavorenGif* viewer, bool ieTiming) {
+    viewer->ieTiming = ieTiming;
+    RecomputeTiming(viewer);
+}
+
+TEST(RecomputeTiming, APausedViewerGetsTheNewTotalAndPositionAndStaysPaused) {
+    ViewerHarness harness(8, 8);
+    ASSERT_TRUE(harness.Open(WithDelays({10, 3, 3, 20})));
+    TavorenGif* viewer = harness.viewer();
+    EXPECT_EQ(viewer->totalDuration, 360);
+    for (UINT frame : {1u, 2u}) {
+        StepPlayback(viewer);
+        ASSERT_TRUE(harness.window().WaitUntil(
+            [&] { return viewer->paused && viewer->currentFrame == frame; }, kTimeout));
+    }
+    EXPECT_EQ(viewer->elapsed, 130);
+    harness.window().PostedMessages();
+
+    Switch(viewer, true);
+    EXPECT_EQ(viewer->totalDuration, 500);
+    EXPECT_EQ(viewer->elapsed, 200);
+    EXPECT_TRUE(viewer->hasShortDelays);
+    EXPECT_TRUE(viewer->running && viewer->paused);
+    EXPECT_EQ(viewer->currentFrame, 2u);
+    EXPECT_TRUE(TimingNotified(harness.window()));
+
+    Switch(viewer, false);
+    EXPECT_EQ(viewer->totalDuration, 360);
+    EXPECT_EQ(viewer->elapsed, 130);
+    EXPECT_TRUE(viewer->running && viewer->paused);
+    EXPECT_TRUE(TimingNotified(harness.window()));
+}
+
+TEST(RecomputeTiming, APlayingWorkerIsReleasedAtOnce) {
+    ViewerHarness harness(8, 8);
+    ASSERT_TRUE(harness.Open(WithDelays({3000, 3})));  // frame 0 is shown for 30 s
+    TavorenGif* viewer = harness.viewer();
+    Play(viewer);
+    ASSERT_TRUE(harness.window().WaitForInvalidation(1, kTimeout));
+    Switch(viewer, true);
+    EXPECT_EQ(viewer->totalDuration, 30100);
+    // Released, the worker adds frame 0's time and goes on to frame 1 well within the 30 s.
+    EXPECT_TRUE(harness.window().WaitUntil(
+        [&] { return viewer->currentFrame == 1 && viewer->elapsed == 30000; }, kTimeout));
+    EXPECT_FALSE(viewer->paused);
+}
+
+TEST(RecomputeTiming, ASingleFrameCountsOnceTheRuleIsSwitched) {
+    ViewerHarness harness(8, 8);
+    ASSERT_TRUE(harness.Open(WithDelays({0})));
+    TavorenGif* viewer = harness.viewer();
+    EXPECT_EQ(viewer->totalDuration, 0);
+    Switch(viewer, true);
+    EXPECT_EQ(viewer->totalDuration, 100);
+    Switch(viewer, false);
+    EXPECT_EQ(viewer->totalDuration, 100);
+
+    ASSERT_TRUE(harness.Open(WithDelays({3})));
+    EXPECT_FALSE(viewer->hasShortDelays);
+    Switch(viewer, true);
+    EXPECT_TRUE(viewer->hasShortDelays);
+    EXPECT_EQ(viewer->totalDuration, 100);
+}
+
+TEST(RecomputeTiming, AStoppedViewerIsUpdatedAndToldButNotStarted) {
+    ViewerHarness harness(8, 8);
+    ASSERT_TRUE(harness.Open(WithDelays({4, 4, 4})));
+    TavorenGif* viewer = harness.viewer();
+    EXPECT_EQ(viewer->totalDuration, 120);
+    harness.window().PostedMessages();
+    Switch(viewer, true);
+    EXPECT_EQ(viewer->totalDuration, 300);
+    EXPECT_EQ(viewer->elapsed, 0);
+    EXPECT_TRUE(TimingNotified(harness.window()));
+    EXPECT_FALSE(viewer->workerExists);
+    EXPECT_EQ(viewer->stopEvent, nullptr);
+}
+
+// A reload that fails leaves no decoder; a frame count that outlived it must not be walked.
+TEST(RecomputeTiming, WithoutADecoderNothingIsAdded) {
+    ViewerHarness harness(8, 8);
+    ASSERT_TRUE(harness.Open(WithDelays({4, 4, 4})));
+    TavorenGif* viewer = harness.viewer();
+    const std::vector<BYTE> garbage(64, 0x5A);
+    ASSERT_EQ(LoadFromMemory(viewer, garbage).result, -1);
+    EXPECT_EQ(viewer->decoder, nullptr);
+    EXPECT_EQ(viewer->frameCount, 0u);
+    viewer->frameCount = 3;
+    Switch(viewer, true);
+    EXPECT_EQ(viewer->totalDuration, 0);
+    EXPECT_EQ(viewer->elapsed, 0);
+    viewer->frameCount = 0;
+}
+
+// The recomputation reads the decoder while the worker decodes with it, frame after frame:
+// frames without a delay follow one another at once.
+TEST(RecomputeTiming, SwitchesWhileFramesOfZeroMillisecondsPlay) {
+    ViewerHarness harness(8, 8);
+    GifImage image = WithDelays({0, 4, 0, 4});
+    image.frames[0].control.reset();
+    image.frames[2].control.reset();
+    ASSERT_TRUE(harness.Open(image));
+    TavorenGif* viewer = harness.viewer();
+    Play(viewer);
+    for (int i = 0; i < 200; ++i) {
+        const bool ieTiming = i % 2 == 0;
+        Switch(viewer, ieTiming);
+        EXPECT_EQ(viewer->totalDuration, ieTiming ? 200 : 80);
+    }
+    const int shown = harness.window().invalidations();
+    EXPECT_TRUE(harness.window().WaitForInvalidation(shown + 20, kTimeout)) << "playback stalled";
+    EXPECT_FALSE(viewer->paused);
+    StopPlayback(viewer);
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+// What the platform holds on the module's behalf, to show that playback leaves nothing behind.
+// Linux: the stand-in's counts of COM objects, events and worker threads. Windows keeps no
+// such counts; there the process's handle count (events and thread handles among them) is
+// the one measure.
+#pragma once
+
+#include <windows.h>
+
+#if defined(_WIN32)
+#include <algorithm>
+#else
+#include <tavoren_platform_probe.h>
+#endif
+
+struct LiveCounts {
+    long comObjects = 0;
+    long events = 0;
+    long threads = 0;
+    DWORD handles = 0;
+
+    static LiveCounts Now() {
+        LiveCounts counts;
+#if defined(_WIN32)
+        GetProcessHandleCount(GetCurrentProcess(), &counts.handles);
+#else
+        counts.comObjects = TavorenLiveComObjects();
+        counts.events = TavorenLiveEvents();
+        counts.threads = TavorenLiveThreads();
+#endif
+        return counts;
+    }
+
+    // The counts once every worker started since `baseline` has ended, or at the timeout.
+    // A worker's thread outlives its last access to the viewer by a few instructions (and on
+    // Windows by the runtime's closing of its handle), so this waits for the threads first.
+    static LiveCounts Settled(const LiveCounts& baseline, unsigned timeoutMs) {
+#if defined(_WIN32)
+        // Windows tells of no thread's end without its handle, which the runtime keeps.
+        const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+        LiveCounts counts = Now();
+        while (counts.handles > baseline.handles && GetTickCount64() < deadline) {
+            Sleep(1);
+            counts = Now();
+        }
+        return counts;
+#else
+        TavorenWaitForLiveThreads(baseline.threads, timeoutMs);
+        return Now();
+#endif
+    }
+
+    bool SameAs(const LiveCounts& other) const {
+        return comObjects == other.comObjects && events == other.events &&
+               threads == other.threads && handles <= other.handles;
+    }
+};
+
+#include <ostream>
+inline std::ostream& operator<<(std::ostream& out, const LiveCounts& counts) {
+    return out << "{COM objects " << counts.comObjects << ", events " << counts.events
+               << ", threads " << counts.threads << ", handles " << counts.handles << "}";
+}

@@ -1,0 +1,341 @@
+// The worker and the transport operations: each transition of the playback states, awaited
+// through the window's invalidations, the worker's end, and the moments the Linux stand-in
+// lets a test hold the worker at.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "playback/transport.h"
+#include "support/faulty_decoder.h"
+#include "support/live_counts.h"
+#include "support/viewer_harness.h"
+#include "support/worker_waits.h"
+
+#if !defined(_WIN32)
+#include <tavoren_platform_probe.h>
+#endif
+
+namespace {
+
+constexpr unsigned kTimeout = 10000;
+// Frames longer than any test waits: an advance seen within kTimeout did not wait them out.
+constexpr uint16_t kLongDelay = 3000;  // hundredths: 30 s
+
+struct TransportTest : ::testing::Test {
+    void SetUp() override { baseline = LiveCounts::Now(); }
+    void TearDown() override {
+        harness.reset();
+#if !defined(_WIN32)
+        // Windows keeps handles of its own after a first window target: the stress test
+        // compares its handle count after a warm-up instead.
+        const LiveCounts left = LiveCounts::Settled(baseline, kTimeout);
+        EXPECT_TRUE(left.SameAs(baseline)) << left << " after, " << baseline << " before";
+#endif
+    }
+
+    TavorenGif* Open(const GifImage& image) {
+        harness = std::make_unique<ViewerHarness>(16, 16);
+        EXPECT_TRUE(harness->Open(image));
+        return harness->viewer();
+    }
+    bool WaitUntil(const std::function<bool()>& done) {
+        return harness->window().WaitUntil(done, kTimeout);
+    }
+    // The worker is held on frame `frame` after a step (or a pause that took effect).
+    bool WaitForHeldFrame(TavorenGif* viewer, UINT frame) {
+        return WaitUntil(
+            [&] { return viewer->running && viewer->paused && viewer->currentFrame == frame; });
+    }
+    static void ExpectStopped(TavorenGif* viewer) {
+        EXPECT_FALSE(viewer->workerExists);
+        EXPECT_FALSE(viewer->running);
+        EXPECT_FALSE(viewer->paused);
+        EXPECT_EQ(viewer->stopEvent, nullptr);
+        EXPECT_EQ(viewer->wakeEvent, nullptr);
+        EXPECT_EQ(viewer->currentFrame, 0u);
+        EXPECT_EQ(viewer->elapsed, 0);
+    }
+
+    LiveCounts baseline;
+    std::unique_ptr<ViewerHarness> harness;
+};
+
+TEST_F(TransportTest, NothingStartsWithOneFrameOrWithoutAWindow) {
+    TavorenGif* viewer = Open(SimpleAnimation(1, 4, 4, 10));
+    EXPECT_EQ(Play(viewer), 0);
+    StepPlayback(viewer);
+    EXPECT_FALSE(viewer->workerExists);
+    EXPECT_EQ(viewer->stopEvent, nullptr);
+
+    TavorenGif* unattached = CreateInstance(nullptr);
+    const std::vector<uint8_t> bytes = BuildGif(SimpleAnimation(3, 4, 4, 10));
+    ASSERT_EQ(LoadFromMemory(unattached, {bytes.begin(), bytes.end()}).result, 0);
+    EXPECT_EQ(Play(unattached), 0);
+    EXPECT_FALSE(unattached->workerExists);
+    EXPECT_EQ(unattached->wakeEvent, nullptr);
+    DestroyInstance(unattached);
+}
+
+TEST_F(TransportTest, PlayRunsThroughTheFramesAndWrapsToTheStart) {
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, 2));  // 20 ms frames
+    Play(viewer);
+    EXPECT_TRUE(WaitUntil([&] { return viewer->currentFrame == 2; }));
+    EXPECT_TRUE(WaitUntil([&] { return viewer->currentFrame == 0; })) << "no wrap-around";
+    EXPECT_TRUE(viewer->running);
+    EXPECT_FALSE(viewer->paused);
+    StopPlayback(viewer);
+    ExpectStopped(viewer);
+}
+
+TEST_F(TransportTest, StepsFromStoppedPausedAndOnTheLastFrame) {
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, kLongDelay));
+    StepPlayback(viewer);  // frame 0, then at once frame 1, held
+    ASSERT_TRUE(WaitForHeldFrame(viewer, 1));
+    EXPECT_EQ(viewer->elapsed, 30000);
+    EXPECT_FALSE(viewer->stepRequested);
+
+    StepPlayback(viewer);
+    ASSERT_TRUE(WaitForHeldFrame(viewer, 2));
+    EXPECT_EQ(viewer->elapsed, 60000);
+
+    StepPlayback(viewer);  // the last frame wraps, and the position with it
+    ASSERT_TRUE(WaitForHeldFrame(viewer, 0));
+    EXPECT_EQ(viewer->elapsed, 0);
+}
+
+TEST_F(TransportTest, AStepWhilePlayingCutsTheFrameShortAndHolds) {
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, kLongDelay));
+    Play(viewer);
+    ASSERT_TRUE(harness->window().WaitForInvalidation(1, kTimeout));
+    StepPlayback(viewer);
+    EXPECT_TRUE(WaitForHeldFrame(viewer, 1));
+}
+
+TEST_F(TransportTest, PlayWithinAPausedFrameAdvancesAtOnce) {
+    TavorenGif* viewer = Open(SimpleAnimation(2, 4, 4, kLongDelay));
+    Play(viewer);
+    ASSERT_TRUE(harness->window().WaitForInvalidation(1, kTimeout));
+    PausePlayback(viewer);
+    EXPECT_TRUE(viewer->paused);
+    EXPECT_EQ(viewer->currentFrame, 0u);
+    Play(viewer);
+    EXPECT_TRUE(WaitUntil([&] { return viewer->currentFrame == 1; }));
+    EXPECT_FALSE(viewer->paused);
+    EXPECT_EQ(viewer->elapsed, 30000);
+}
+
+TEST_F(TransportTest, PauseWithoutAWorkerOnlyDropsAStepRequest) {
+    TavorenGif* viewer = Open(SimpleAnimation(2, 4, 4, kLongDelay));
+    PausePlayback(viewer);  // no worker: only the request is dropped
+    EXPECT_FALSE(viewer->paused);
+    viewer->stepRequested = true;
+    PausePlayback(viewer);
+    EXPECT_FALSE(viewer->stepRequested);
+}
+
+TEST_F(TransportTest, StopWhilePausedEndsTheWorkerAndRewinds) {
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, kLongDelay));
+    StepPlayback(viewer);
+    ASSERT_TRUE(WaitForHeldFrame(viewer, 1));
+    StopPlayback(viewer);
+    // The position goes back with the frame: both say "frame 0" until the next start.
+    ExpectStopped(viewer);
+}
+
+TEST_F(TransportTest, StopWithoutAWorkerChangesNothing) {
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, kLongDelay));
+    viewer->stepRequested = true;
+    StopPlayback(viewer);
+    EXPECT_TRUE(viewer->stepRequested);
+    EXPECT_FALSE(viewer->workerExists);
+}
+
+TEST_F(TransportTest, ACompositionFailureEndsTheWorkerAndPlayStartsAfresh) {
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, 2));
+    FaultyDecoder::Install(viewer->decoder, 1, FaultyDecoder::Fault::Fail);
+    Play(viewer);
+    const HANDLE firstStop = viewer->stopEvent;
+    ASSERT_NE(firstStop, nullptr);
+    ASSERT_TRUE(WaitForWorkerEnd(viewer, kTimeout));
+    ExpectStopped(viewer);
+    EXPECT_TRUE(harness->window().WaitForInvalidation(1, kTimeout)) << "frame 0 was not shown";
+
+    const int shown = harness->window().invalidations();
+    Play(viewer);  // frame 0 again, with events of its own
+    EXPECT_TRUE(viewer->stopEvent != nullptr);
+#if !defined(_WIN32)
+    EXPECT_NE(viewer->stopEvent, firstStop);
+#endif
+    EXPECT_TRUE(harness->window().WaitForInvalidation(shown + 1, kTimeout));
+    ASSERT_TRUE(WaitForWorkerEnd(viewer, kTimeout));
+    ExpectStopped(viewer);
+}
+
+// On Windows an unhandled breakpoint ends the process: with no debugger attached, the
+// worker must end quietly.
+TEST_F(TransportTest, AnExceptionEndsTheWorkerAndNotTheProcess) {
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, 2));
+    FaultyDecoder::Install(viewer->decoder, 0, FaultyDecoder::Fault::Throw);
+    Play(viewer);
+    ASSERT_TRUE(WaitForWorkerEnd(viewer, kTimeout));
+    ExpectStopped(viewer);
+}
+
+// Before the worker sets `running` the flags read as stopped: a second start must not make a
+// second worker, and a stop, a reload or a destroy must wait for the one that is starting.
+TEST_F(TransportTest, StartsAndStopsBeforeTheWorkerRunsMeetOneWorker) {
+    const std::vector<uint8_t> bytes = BuildGif(SimpleAnimation(3, 4, 4, 2));
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, 2));
+    for (int round = 0; round < 100; ++round) {
+        Play(viewer);
+        Play(viewer);
+        StepPlayback(viewer);
+        Play(viewer);
+#if !defined(_WIN32)
+        EXPECT_LE(TavorenLiveThreads(), 1 + baseline.threads) << "round " << round;
+#endif
+        StopPlayback(viewer);
+        ExpectStopped(viewer);
+        LiveCounts::Settled(baseline, kTimeout);
+    }
+    for (int round = 0; round < 20; ++round) {
+        Play(viewer);
+        ASSERT_EQ(LoadFromMemory(viewer, {bytes.begin(), bytes.end()}).result, 0);
+        EXPECT_FALSE(viewer->workerExists);
+        ASSERT_EQ(AttachWindow(viewer, harness->window().hwnd()), 0);
+    }
+    for (int round = 0; round < 20; ++round) {
+        TavorenGif* other = CreateInstance(nullptr);
+        ASSERT_EQ(LoadFromMemory(other, {bytes.begin(), bytes.end()}).result, 0);
+        ASSERT_EQ(AttachWindow(other, harness->window().hwnd()), 0);
+        Play(other);
+        DestroyInstance(other);  // under ASan a worker left running would touch freed memory
+    }
+}
+
+// A frame whose delay cannot be read is shown for 0 ms: the worker moves on at once.
+TEST_F(TransportTest, FramesWithoutADelayFollowWithoutWaiting) {
+    GifImage image = SimpleAnimation(3, 4, 4, 0);
+    for (GifFrame& frame : image.frames) frame.control.reset();
+    TavorenGif* viewer = Open(image);
+    Play(viewer);
+    // At the 100 ms of a stored delay of 0, 300 frames would take three times the timeout.
+    EXPECT_TRUE(harness->window().WaitForInvalidation(300, kTimeout));
+    EXPECT_EQ(viewer->frameDelay, 0u);
+}
+
+#if !defined(_WIN32)
+// Holds the worker where the stand-in lets a test: at the start of a wait. The lock and the
+// condition are static, so that a worker leaving the hook never touches a gate that is gone.
+class WaitGate {
+  public:
+    // Holds the next wait on `count` handles with the given timeout.
+    WaitGate(DWORD count, DWORD timeout) : count_(count), timeout_(timeout) {
+        TavorenSetWaitHook(&WaitGate::Hook, this);
+    }
+    ~WaitGate() {
+        Release();
+        std::unique_lock lock(Mutex());
+        TavorenSetWaitHook(nullptr, nullptr);
+        Changed().wait(lock, [&] { return inHook_ == 0; });
+    }
+    bool WaitUntilHeld() {
+        std::unique_lock lock(Mutex());
+        return Changed().wait_for(lock, std::chrono::milliseconds(kTimeout), [&] { return held_; });
+    }
+    void Release() {
+        std::lock_guard lock(Mutex());
+        released_ = true;
+        Changed().notify_all();
+    }
+
+  private:
+    static std::mutex& Mutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::condition_variable& Changed() {
+        static std::condition_variable changed;
+        return changed;
+    }
+    static void Hook(DWORD count, DWORD timeout, void* context) {
+        auto* gate = static_cast<WaitGate*>(context);
+        std::unique_lock lock(Mutex());
+        if (gate->held_ || count != gate->count_ || timeout != gate->timeout_) return;
+        gate->held_ = true;
+        ++gate->inHook_;
+        Changed().notify_all();
+        Changed().wait(lock, [&] { return gate->released_; });
+        --gate->inHook_;
+        Changed().notify_all();
+    }
+
+    const DWORD count_, timeout_;
+    bool held_ = false, released_ = false;
+    int inHook_ = 0;
+};
+
+// The worker has chosen to wait without end (it is paused) but is not yet waiting when the
+// window thread resumes it: the resume must still end that wait.
+TEST_F(TransportTest, AResumeBeforeTheUnboundedWaitBeginsStillEndsIt) {
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, kLongDelay));
+    {
+        WaitGate gate(2, INFINITE);
+        StepPlayback(viewer);  // frame 1, then the paused wait
+        ASSERT_TRUE(gate.WaitUntilHeld());
+        Play(viewer);
+    }
+    EXPECT_TRUE(WaitUntil([&] { return viewer->currentFrame == 2; }));
+
+    {
+        WaitGate gate(2, INFINITE);
+        PausePlayback(viewer);
+        StepPlayback(viewer);  // cuts frame 2 short, frame 0 then held
+        ASSERT_TRUE(gate.WaitUntilHeld());
+        StepPlayback(viewer);
+    }
+    EXPECT_TRUE(WaitForHeldFrame(viewer, 1));
+}
+
+// Requests made after the stop was signalled but before the worker has ended change
+// nothing that outlives it, and never name a closed event.
+TEST_F(TransportTest, RequestsWhileTheWorkerEndsLeaveNothingBehind) {
+    const long invalidUses = TavorenInvalidHandleUses();
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, kLongDelay));
+    Play(viewer);
+    ASSERT_TRUE(harness->window().WaitForInvalidation(1, kTimeout));
+    {
+        WaitGate gate(1, 0);  // the stop check at the top of the next pass
+        StepPlayback(viewer);
+        ASSERT_TRUE(gate.WaitUntilHeld());
+        SetEvent(viewer->stopEvent);  // StopPlayback's signal, without its wait
+        Play(viewer);
+        PausePlayback(viewer);
+        StepPlayback(viewer);
+    }
+    ASSERT_TRUE(WaitForWorkerEnd(viewer, kTimeout));
+    ExpectStopped(viewer);
+    EXPECT_FALSE(viewer->stepRequested) << "a step made while ending waits for the next start";
+
+    // Requests racing the exit itself: a step from stopped shows frame 0, and frame 1 fails
+    // at once, so each worker lives a fraction of a millisecond. Requests that come after its
+    // end start the next one, which ends as quickly.
+    viewer = Open(SimpleAnimation(3, 4, 4, 2));
+    FaultyDecoder::Install(viewer->decoder, 1, FaultyDecoder::Fault::Fail);
+    for (int round = 0; round < 300; ++round) {
+        StepPlayback(viewer);
+        for (int request = 0; request < 1000 && viewer->workerExists; ++request) {
+            PausePlayback(viewer);
+            Play(viewer);
+            StepPlayback(viewer);
+        }
+        StopPlayback(viewer);
+        ExpectStopped(viewer);
+    }
+    EXPECT_EQ(TavorenInvalidHandleUses(), invalidUses);
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,178 @@
+// Playback against its promises: frames on time, no processor time while paused, a stop
+// that takes at most one composition plus the stop handshake's 10 ms.
+//
+// Run: build/linux/bin/playback_benchmark (about 20 s, most of it the 10 s pause).
+#include <benchmark/benchmark.h>
+#include <tavoren_window.h>
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <numeric>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "playback/transport.h"
+#include "tests/support/viewer_harness.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// A window that notes when each invalidation arrives.
+class TimedWindow {
+  public:
+    TimedWindow() {
+        callbacks_ = {this, ClientSize, ClientOrigin, Invalidate, Post, Present, Occluded, nullptr};
+        hwnd_ = TavorenCreateWindow(&callbacks_);
+    }
+    ~TimedWindow() { TavorenDestroyWindow(hwnd_); }
+    HWND hwnd() const { return hwnd_; }
+
+    std::vector<Clock::time_point> WaitForInvalidations(size_t count) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return times_.size() >= count; });
+        return times_;
+    }
+
+  private:
+    static void ClientSize(void*, int* width, int* height) { *width = *height = 64; }
+    static void ClientOrigin(void*, int* x, int* y) { *x = *y = 0; }
+    static void Invalidate(void* context) {
+        auto* self = static_cast<TimedWindow*>(context);
+        const Clock::time_point now = Clock::now();
+        std::lock_guard lock(self->mutex_);
+        self->times_.push_back(now);
+        self->changed_.notify_all();
+    }
+    static int Post(void*, UINT, WPARAM, LPARAM) { return 1; }
+    static void Present(void*, const BYTE*, int, int, int) {}
+    static int Occluded(void*) { return 0; }
+
+    TavorenWindowCallbacks callbacks_;
+    HWND hwnd_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Clock::time_point> times_;
+};
+
+std::vector<uint8_t> Animation(unsigned frames, uint16_t size, uint16_t delay) {
+    return BuildGif(SimpleAnimation(frames, size, size, delay));
+}
+
+TavorenGif* OpenOn(HWND window, const std::vector<uint8_t>& bytes) {
+    TavorenGif* viewer = CreateInstance(nullptr);
+    if (LoadFromMemory(viewer, {bytes.begin(), bytes.end()}).result != 0 ||
+        AttachWindow(viewer, window) != 0) {
+        DestroyInstance(viewer);
+        return nullptr;
+    }
+    return viewer;
+}
+
+// Mean time of the worker's undo and composition of one frame of `bytes`.
+double CompositionMs(const std::vector<uint8_t>& bytes, unsigned frames) {
+    ViewerHarness harness(64, 64);
+    harness.Open(bytes);
+    for (UINT i = 0; i < frames; ++i) harness.Step(i);  // warm the decoder's caches
+    constexpr int kSamples = 200;
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < kSamples; ++i) harness.Step(static_cast<UINT>(i) % frames);
+    return Milliseconds(Clock::now() - start) / kSamples;
+}
+
+double Percentile(std::vector<double> values, double fraction) {
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, static_cast<size_t>(fraction * values.size()))];
+}
+
+// Over 200 frames of 20 ms: how much later than its delay (beyond the composition) each
+// frame came.
+void FramePacing(benchmark::State& state) {
+    constexpr unsigned kFrames = 200;
+    const std::vector<uint8_t> bytes = Animation(4, 64, 2);
+    const double compose = CompositionMs(bytes, 4);
+    std::vector<double> late;
+    for (auto _ : state) {
+        TimedWindow window;
+        TavorenGif* viewer = OpenOn(window.hwnd(), bytes);
+        if (!viewer) return state.SkipWithError("open failed");
+        Play(viewer);
+        const std::vector<Clock::time_point> times = window.WaitForInvalidations(kFrames + 1);
+        DestroyInstance(viewer);
+        for (size_t i = 1; i <= kFrames; ++i) {
+            late.push_back(Milliseconds(times[i] - times[i - 1]) - 20.0 - compose);
+        }
+    }
+    state.counters["late_mean_ms"] = std::accumulate(late.begin(), late.end(), 0.0) / late.size();
+    state.counters["late_p99_ms"] = Percentile(late, 0.99);
+    state.counters["late_max_ms"] = *std::max_element(late.begin(), late.end());
+    state.counters["compose_ms"] = compose;
+}
+
+double ProcessCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+// A paused viewer for 10 s: the processor time the whole process used meanwhile (this
+// thread only sleeps).
+void PausedCpu(benchmark::State& state) {
+    const std::vector<uint8_t> bytes = Animation(4, 64, 2);
+    for (auto _ : state) {
+        TimedWindow window;
+        TavorenGif* viewer = OpenOn(window.hwnd(), bytes);
+        if (!viewer) return state.SkipWithError("open failed");
+        Play(viewer);
+        window.WaitForInvalidations(3);
+        PausePlayback(viewer);
+        // The frame on screen runs out its 20 ms, then the worker waits without end.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const double before = ProcessCpuMs();
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        state.counters["cpu_ms_in_10s"] = ProcessCpuMs() - before;
+        StopPlayback(viewer);
+        DestroyInstance(viewer);
+    }
+}
+
+// StopPlayback at random moments of a playing 512x512 animation.
+void StopLatency(benchmark::State& state) {
+    const std::vector<uint8_t> bytes = Animation(4, 512, 2);
+    const double compose = CompositionMs(bytes, 4);
+    std::mt19937 random(5);
+    std::vector<double> latencies;
+    for (auto _ : state) {
+        TimedWindow window;
+        TavorenGif* viewer = OpenOn(window.hwnd(), bytes);
+        if (!viewer) return state.SkipWithError("open failed");
+        for (int i = 0; i < 50; ++i) {
+            Play(viewer);
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % 40000));
+            const Clock::time_point start = Clock::now();
+            StopPlayback(viewer);
+            latencies.push_back(Milliseconds(Clock::now() - start));
+        }
+        DestroyInstance(viewer);
+    }
+    state.counters["stop_mean_ms"] =
+        std::accumulate(latencies.begin(), latencies.end(), 0.0) / latencies.size();
+    state.counters["stop_max_ms"] = *std::max_element(latencies.begin(), latencies.end());
+    state.counters["compose_ms"] = compose;
+}
+
+BENCHMARK(FramePacing)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(PausedCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(StopLatency)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

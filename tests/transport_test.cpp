@@ -173,6 +173,17 @@ TEST_F(TransportTest, ACompositionFailureEndsTheWorkerAndPlayStartsAfresh) {
     ExpectStopped(viewer);
 }
 
+// After a failed reload there is no decoder: a worker on a frame count left behind would
+// find no frame to decode, and end.
+TEST_F(TransportTest, WithoutADecoderTheWorkerEnds) {
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, 2));
+    viewer->decoder->Release();
+    viewer->decoder = nullptr;
+    Play(viewer);
+    ASSERT_TRUE(WaitForWorkerEnd(viewer, kTimeout));
+    ExpectStopped(viewer);
+}
+
 // On Windows an unhandled breakpoint ends the process: with no debugger attached, the
 // worker must end quietly.
 TEST_F(TransportTest, AnExceptionEndsTheWorkerAndNotTheProcess) {

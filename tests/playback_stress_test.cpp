@@ -31,8 +31,9 @@ unsigned OperationCount() {
     // Wine's Direct2D keeps address space for every thread that has drawn (some 5 MB), and
     // more for each window target such a thread drew on; a 32-bit process has 2 GB.
     if (Wine32()) {
-        std::printf("under 32-bit Wine: 800 operations on one window target, as Wine's "
-                    "Direct2D keeps memory for every drawing thread\n");
+        std::printf(
+            "under 32-bit Wine: 800 operations on one window target, as Wine's "
+            "Direct2D keeps memory for every drawing thread\n");
         return 800;
     }
     return 2000;

@@ -288,9 +288,21 @@ class WaitGate {
     int inHook_ = 0;
 };
 
+#endif
+
+// Only the Linux stand-in can hold a thread at the start of a wait.
+#if defined(_WIN32)
+#define SKIP_WITHOUT_WAIT_HOOK() \
+    GTEST_SKIP() << "needs the Linux stand-in's wait hook: Windows cannot hold the worker there"
+#else
+#define SKIP_WITHOUT_WAIT_HOOK()
+#endif
+
 // The worker has chosen to wait without end (it is paused) but is not yet waiting when the
 // window thread resumes it: the resume must still end that wait.
 TEST_F(TransportTest, AResumeBeforeTheUnboundedWaitBeginsStillEndsIt) {
+    SKIP_WITHOUT_WAIT_HOOK();
+#if !defined(_WIN32)
     TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, kLongDelay));
     {
         WaitGate gate(2, INFINITE);
@@ -308,11 +320,14 @@ TEST_F(TransportTest, AResumeBeforeTheUnboundedWaitBeginsStillEndsIt) {
         StepPlayback(viewer);
     }
     EXPECT_TRUE(WaitForHeldFrame(viewer, 1));
+#endif
 }
 
 // Requests made after the stop was signalled but before the worker has ended change
 // nothing that outlives it, and never name a closed event.
 TEST_F(TransportTest, RequestsWhileTheWorkerEndsLeaveNothingBehind) {
+    SKIP_WITHOUT_WAIT_HOOK();
+#if !defined(_WIN32)
     const long invalidUses = TavorenInvalidHandleUses();
     TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, kLongDelay));
     Play(viewer);
@@ -346,7 +361,7 @@ TEST_F(TransportTest, RequestsWhileTheWorkerEndsLeaveNothingBehind) {
         ExpectStopped(viewer);
     }
     EXPECT_EQ(TavorenInvalidHandleUses(), invalidUses);
-}
 #endif
+}
 
 }  // namespace

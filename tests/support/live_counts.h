@@ -6,9 +6,9 @@
 
 #include <windows.h>
 
-#if defined(_WIN32)
-#include <algorithm>
-#else
+#include <ostream>
+
+#if !defined(_WIN32)
 #include <tavoren_platform_probe.h>
 #endif
 
@@ -55,7 +55,6 @@ struct LiveCounts {
     }
 };
 
-#include <ostream>
 inline std::ostream& operator<<(std::ostream& out, const LiveCounts& counts) {
     return out << "{COM objects " << counts.comObjects << ", events " << counts.events
                << ", threads " << counts.threads << ", handles " << counts.handles << "}";

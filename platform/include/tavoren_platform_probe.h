@@ -13,6 +13,8 @@ extern "C" {
 long TavorenLiveComObjects(void);
 long TavorenLiveEvents(void);
 long TavorenLiveThreads(void);
+/* Popup menus made by CreatePopupMenu and not yet destroyed. */
+long TavorenLiveMenus(void);
 /* Waits until at most `count` such threads live; FALSE when the timeout ends first. */
 BOOL TavorenWaitForLiveThreads(long count, DWORD milliseconds);
 

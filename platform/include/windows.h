@@ -41,8 +41,22 @@ extern "C" int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int
                                    BOOL* usedDefaultChar);
 
 // --- User interface: popup menus ----------------------------------------------------------
+// A menu is tracked by the owner window's menu tracker (tavoren_window.h), the host's own
+// modal loop.
+#define MF_STRING 0x0000u
+#define MF_GRAYED 0x0001u
+#define MF_BITMAP 0x0004u
+#define MF_CHECKED 0x0008u
+#define MF_POPUP 0x0010u
+#define MF_OWNERDRAW 0x0100u
+#define MF_SEPARATOR 0x0800u
+#define TPM_RETURNCMD 0x0100u
+#define ERROR_INVALID_MENU_HANDLE 1401L
 extern "C" HMENU CreatePopupMenu(void);
 extern "C" BOOL DestroyMenu(HMENU menu);
+extern "C" BOOL AppendMenuW(HMENU menu, UINT flags, UINT_PTR id, LPCWSTR text);
+extern "C" BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner,
+                               const RECT* excludeRect);
 
 // --- User interface: windows ---------------------------------------------------------------
 // A window is what a host registered through tavoren_window.h; a handle that was never
@@ -52,11 +66,13 @@ extern "C" BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 extern "C" BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 extern "C" BOOL IsWindow(HWND window);
 extern "C" BOOL ClientToScreen(HWND window, LPPOINT point);
+extern "C" BOOL SetForegroundWindow(HWND window);
 
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 
 // --- User interface: window messages -------------------------------------------------------
 #define WM_SIZE 0x0005
 #define WM_KEYDOWN 0x0100
+#define WM_COMMAND 0x0111
 #define WM_RBUTTONDOWN 0x0204
 #define WM_USER 0x0400

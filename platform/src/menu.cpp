@@ -1,30 +1,127 @@
-// Popup menus: a menu is a list of items that lives until DestroyMenu.
+// Popup menus: a menu is a list of items that lives until DestroyMenu. Handles are looked up
+// in a registry, so a destroyed or made-up handle fails with ERROR_INVALID_MENU_HANDLE as on
+// Windows instead of being followed.
+//
+// TrackPopupMenu hands a copy of the items to the owner window's menu tracker (the host's
+// modal loop, tavoren_window.h), so the menu may be destroyed while it is on screen.
 #include <windows.h>
 
+#include <tavoren_platform_probe.h>
+#include <tavoren_window.h>
+
+#include <mutex>
+#include <unordered_set>
 #include <vector>
 
+#include "window.h"
+
 namespace platform {
+namespace {
 
 struct PopupMenu {
     struct Item {
         UINT flags;
         UINT_PTR id;
-        std::vector<WCHAR> label;
+        std::vector<WCHAR> label;  // with its terminating zero; empty for a separator
     };
     std::vector<Item> items;
 };
 
-}  // namespace platform
+std::mutex menuLock;
 
-extern "C" HMENU CreatePopupMenu(void) {
-    return reinterpret_cast<HMENU>(new platform::PopupMenu());
+std::unordered_set<PopupMenu*>& Menus() {
+    static std::unordered_set<PopupMenu*> menus;
+    return menus;
 }
 
-extern "C" BOOL DestroyMenu(HMENU menu) {
-    if (!menu) {
-        SetLastError(ERROR_INVALID_HANDLE);
+// The live menu that `handle` names, or null with ERROR_INVALID_MENU_HANDLE; under menuLock.
+PopupMenu* FindMenu(HMENU handle) {
+    auto* menu = reinterpret_cast<PopupMenu*>(handle);
+    if (!handle || !Menus().count(menu)) {
+        SetLastError(ERROR_INVALID_MENU_HANDLE);
+        return nullptr;
+    }
+    return menu;
+}
+
+}  // namespace
+}  // namespace platform
+
+using platform::FindMenu;
+using platform::menuLock;
+using platform::PopupMenu;
+
+extern "C" HMENU CreatePopupMenu(void) {
+    auto* menu = new PopupMenu();
+    std::lock_guard lock(menuLock);
+    platform::Menus().insert(menu);
+    return reinterpret_cast<HMENU>(menu);
+}
+
+extern "C" BOOL DestroyMenu(HMENU handle) {
+    PopupMenu* menu;
+    {
+        std::lock_guard lock(menuLock);
+        if (!(menu = FindMenu(handle))) return FALSE;
+        platform::Menus().erase(menu);
+    }
+    delete menu;
+    return TRUE;
+}
+
+// AppendMenuW for the item kinds a popup menu of strings needs: a string (with its check and
+// grey state) or a separator. Owner-drawn items, bitmaps and submenus are refused.
+extern "C" BOOL AppendMenuW(HMENU handle, UINT flags, UINT_PTR id, LPCWSTR text) {
+    constexpr UINT kUnsupported = MF_POPUP | MF_BITMAP | MF_OWNERDRAW;
+    if (flags & kUnsupported) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    delete reinterpret_cast<platform::PopupMenu*>(menu);
+    PopupMenu::Item item{flags, id, {}};
+    if (!(flags & MF_SEPARATOR)) {
+        if (!text) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        size_t length = 0;
+        while (text[length]) ++length;
+        item.label.assign(text, text + length + 1);
+    }
+    std::lock_guard lock(menuLock);
+    PopupMenu* menu = FindMenu(handle);
+    if (!menu) return FALSE;
+    menu->items.push_back(std::move(item));
     return TRUE;
+}
+
+// TrackPopupMenu: the owner's tracker runs the modal loop on the calling thread and answers
+// the chosen id or 0. With TPM_RETURNCMD that id is the result; otherwise a choice is posted
+// to the owner as WM_COMMAND and the result is TRUE.
+extern "C" BOOL TrackPopupMenu(HMENU handle, UINT flags, int x, int y, int /*reserved*/, HWND owner,
+                               const RECT* /*excludeRect*/) {
+    std::vector<PopupMenu::Item> items;
+    {
+        std::lock_guard lock(menuLock);
+        PopupMenu* menu = FindMenu(handle);
+        if (!menu) return FALSE;
+        items = menu->items;
+    }
+    std::vector<TavorenMenuItem> shown;
+    shown.reserve(items.size());
+    for (const auto& item : items) {
+        shown.push_back({item.flags, item.id, item.label.empty() ? nullptr : item.label.data()});
+    }
+    UINT_PTR chosen = 0;
+    if (!platform::TrackWindowMenu(owner, shown.data(), static_cast<int>(shown.size()), x, y,
+                                   &chosen)) {
+        return FALSE;
+    }
+    if (flags & TPM_RETURNCMD) return static_cast<BOOL>(chosen);
+    if (chosen) PostMessageW(owner, WM_COMMAND, chosen, 0);
+    return TRUE;
+}
+
+extern "C" long TavorenLiveMenus(void) {
+    std::lock_guard lock(menuLock);
+    return static_cast<long>(platform::Menus().size());
 }

@@ -71,6 +71,16 @@ BOOL WindowOccluded(HWND window) {
     return occluded;
 }
 
+// The host's modal menu loop runs inside the call: the window stays busy meanwhile, so a host
+// must not destroy it from there.
+BOOL TrackWindowMenu(HWND window, const TavorenMenuItem* items, int count, int x, int y,
+                     UINT_PTR* chosen) {
+    *chosen = 0;
+    return WithWindow(window, [&](const TavorenWindowCallbacks& c) {
+        if (c.trackMenu) *chosen = c.trackMenu(c.context, items, count, x, y);
+    });
+}
+
 }  // namespace platform
 
 using platform::WithWindow;
@@ -139,6 +149,12 @@ extern "C" BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lP
 extern "C" BOOL IsWindow(HWND window) {
     std::lock_guard lock(platform::registryLock);
     return window && platform::Registry().count(reinterpret_cast<platform::Window*>(window));
+}
+
+// SetForegroundWindow: the host's window manager decides what comes to the front; here it
+// only tells whether the handle names a window.
+extern "C" BOOL SetForegroundWindow(HWND window) {
+    return IsWindow(window);
 }
 
 // ClientToScreen: the point moved by the client area's screen origin.

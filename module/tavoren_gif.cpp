@@ -4,6 +4,7 @@
 #include <new>
 
 #include "entry_points.h"
+#include "host/context_menu.h"
 #include "playback/transport.h"
 #include "release_interface.h"
 
@@ -14,6 +15,14 @@ TavorenGif* CreateInstance(void* /*unused*/) {
 }
 
 void DestroyInstance(TavorenGif* viewer) {
+    if (!viewer) return;
+    // From inside a context menu's modal loop: everything goes now, as the host may free its
+    // window next, but the object stays until that menu's tracking has returned into it.
+    if (viewer->openMenus) {
+        viewer->ReleaseResources();
+        DeferDestructionWhileMenusAreOpen(viewer);
+        return;
+    }
     delete viewer;
 }
 
@@ -22,10 +31,7 @@ TavorenGif::~TavorenGif() {
 }
 
 void TavorenGif::ReleaseResources() {
-    if (contextMenu) {
-        DestroyMenu(contextMenu);
-        contextMenu = nullptr;
-    }
+    DestroyOpenMenus(this);
     StopPlayback(this);
     paused = false;
     ReleaseInterface(d2dFactory);

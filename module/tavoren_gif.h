@@ -10,6 +10,8 @@
 
 #include "module_info.h"
 
+struct OpenMenu;
+
 class TavorenGif {
   public:
     TavorenGif() = default;
@@ -98,6 +100,9 @@ class TavorenGif {
     // wait or a composition.
     std::mutex transportLock;
     std::atomic<bool> workerExists{};
+    // The context menus on screen, innermost first (the host may open one from inside
+    // another's modal loop); null while none is.
+    OpenMenu* openMenus{};
 
   private:
     // Copies the whole composition surface into `savedBitmap`, creating it the first time.

@@ -1,5 +1,5 @@
 // What the platform holds on the module's behalf, to show that playback leaves nothing behind.
-// Linux: the stand-in's counts of COM objects, events and worker threads. Windows keeps no
+// Linux: the stand-in's counts of COM objects, events, worker threads and menus. Windows keeps no
 // such counts; there the process's handle count (events and thread handles among them) is
 // the one measure.
 #pragma once
@@ -16,6 +16,7 @@ struct LiveCounts {
     long comObjects = 0;
     long events = 0;
     long threads = 0;
+    long menus = 0;
     DWORD handles = 0;
 
     static LiveCounts Now() {
@@ -26,6 +27,7 @@ struct LiveCounts {
         counts.comObjects = TavorenLiveComObjects();
         counts.events = TavorenLiveEvents();
         counts.threads = TavorenLiveThreads();
+        counts.menus = TavorenLiveMenus();
 #endif
         return counts;
     }
@@ -51,11 +53,12 @@ struct LiveCounts {
 
     bool SameAs(const LiveCounts& other) const {
         return comObjects == other.comObjects && events == other.events &&
-               threads == other.threads && handles <= other.handles;
+               threads == other.threads && menus == other.menus && handles <= other.handles;
     }
 };
 
 inline std::ostream& operator<<(std::ostream& out, const LiveCounts& counts) {
     return out << "{COM objects " << counts.comObjects << ", events " << counts.events
-               << ", threads " << counts.threads << ", handles " << counts.handles << "}";
+               << ", threads " << counts.threads << ", menus " << counts.menus << ", handles "
+               << counts.handles << "}";
 }

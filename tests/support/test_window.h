@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -21,6 +22,19 @@
 class TestWindow {
   public:
     using Message = std::tuple<UINT, WPARAM, LPARAM>;
+
+    // A popup menu's item as shown: MF_SEPARATOR and MF_CHECKED of its flags, its id and
+    // its label (empty for a separator).
+    struct MenuItem {
+        UINT flags;
+        UINT_PTR id;
+        std::basic_string<WCHAR> label;
+        bool operator==(const MenuItem&) const = default;
+    };
+    // Plays the user in a popup menu's modal loop: given the items and the menu's screen
+    // position, answers the id to choose, or 0 to dismiss. It runs inside TrackPopupMenu, on
+    // the window's thread, so it may call the module's entry points as a host's loop would.
+    using MenuScript = std::function<UINT_PTR(const std::vector<MenuItem>& items, POINT at)>;
 
     // Created on the calling thread, which on Windows must also be the one that pumps.
     TestWindow(int clientWidth, int clientHeight);
@@ -65,6 +79,11 @@ class TestWindow {
     // Windows: dispatches what is queued for this thread. Linux: nothing to do.
     void PumpMessages();
 
+    // Linux: the window's menu tracker. Windows: the real menu, read when it opens and driven
+    // by keys posted from its idle notification. Without a script, menus are dismissed.
+    void SetMenuScript(MenuScript script) { menuScript_ = std::move(script); }
+    int menusShown() const { return menusShown_; }
+
   private:
 #if defined(_WIN32)
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam,
@@ -73,6 +92,7 @@ class TestWindow {
     template <typename Done>
     bool PumpUntil(Done done, unsigned timeoutMs, unsigned pollMs = INFINITE);
 #else
+    static UINT_PTR TrackMenu(void* context, const TavorenMenuItem* items, int count, int x, int y);
     static void ClientSize(void* context, int* width, int* height);
     static void ClientOrigin(void* context, int* x, int* y);
     static void Invalidate(void* context);
@@ -91,6 +111,15 @@ class TestWindow {
     int frameWidth_ = 0, frameHeight_ = 0;
 #endif
     HWND hwnd_ = nullptr;
+    MenuScript menuScript_;
+    int menusShown_ = 0;
+#if defined(_WIN32)
+    std::vector<MenuItem> openingMenu_;  // read at WM_INITMENUPOPUP
+    HMENU openingMenuHandle_ = nullptr;
+    bool menuAnswered_ = true;
+    void ReadOpeningMenu(HMENU menu);
+    void AnswerMenu(HWND menuWindow);
+#endif
     int invalidations_ = 0;
     std::vector<Message> posted_;
 };

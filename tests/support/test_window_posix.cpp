@@ -8,7 +8,7 @@
 TestWindow::TestWindow(int clientWidth, int clientHeight)
     : width_(clientWidth), height_(clientHeight) {
     // The stand-in keeps a pointer to the callbacks: they live as long as the window.
-    callbacks_ = {this, ClientSize, ClientOrigin, Invalidate, Post, Present, Occluded, nullptr};
+    callbacks_ = {this, ClientSize, ClientOrigin, Invalidate, Post, Present, Occluded, TrackMenu};
     hwnd_ = TavorenCreateWindow(&callbacks_);
 }
 
@@ -117,6 +117,20 @@ int TestWindow::Post(void* context, UINT message, WPARAM wParam, LPARAM lParam) 
     self->posted_.emplace_back(message, wParam, lParam);
     self->changed_.notify_all();
     return 1;
+}
+
+// Runs on the thread that called TrackPopupMenu, outside the window's lock: the script may
+// call the module, which may paint into this window.
+UINT_PTR TestWindow::TrackMenu(void* context, const TavorenMenuItem* items, int count, int x,
+                               int y) {
+    auto* self = static_cast<TestWindow*>(context);
+    ++self->menusShown_;
+    std::vector<MenuItem> shown;
+    for (int i = 0; i < count; ++i) {
+        shown.push_back({items[i].flags & (MF_SEPARATOR | MF_CHECKED), items[i].id,
+                         items[i].label ? items[i].label : u""});
+    }
+    return self->menuScript_ ? self->menuScript_(shown, POINT{x, y}) : 0;
 }
 
 void TestWindow::Present(void* context, const BYTE* pixels, int width, int height, int stride) {

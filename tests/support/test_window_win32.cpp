@@ -1,6 +1,7 @@
 #include "support/test_window.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -144,6 +145,54 @@ void TestWindow::PumpMessages() {
     }
 }
 
+void TestWindow::ReadOpeningMenu(HMENU menu) {
+    ++menusShown_;
+    openingMenuHandle_ = menu;
+    menuAnswered_ = false;
+    openingMenu_.clear();
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        WCHAR label[128] = {};
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING;
+        info.dwTypeData = label;
+        info.cch = static_cast<UINT>(std::size(label) - 1);
+        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) continue;
+        openingMenu_.push_back(
+            {(info.fType & MFT_SEPARATOR) | (info.fState & MFS_CHECKED), info.wID, label});
+    }
+}
+
+// The menu loop is idle for the first time: the script chooses, and the choice is made as a
+// user would make it, by keys the loop reads from this thread's queue (down to the item,
+// then Enter), or the menu is ended.
+void TestWindow::AnswerMenu(HWND menuWindow) {
+    menuAnswered_ = true;
+    RECT at{};
+    GetWindowRect(menuWindow, &at);
+    const UINT_PTR chosen = menuScript_ ? menuScript_(openingMenu_, POINT{at.left, at.top}) : 0;
+    int downs = 0;
+    bool found = false;
+    for (const MenuItem& item : openingMenu_) {
+        if (item.flags & MF_SEPARATOR) continue;
+        ++downs;
+        if (chosen && item.id == chosen) {
+            found = true;
+            break;
+        }
+    }
+    // A menu destroyed meanwhile (the script reloaded or destroyed the viewer) takes no
+    // keys: it is ended, and the loop woken to see that.
+    if (!found || !IsMenu(openingMenuHandle_)) {
+        EndMenu();
+        PostMessageW(hwnd_, WM_NULL, 0, 0);
+        return;
+    }
+    for (int i = 0; i < downs; ++i) PostMessageW(hwnd_, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(hwnd_, WM_KEYDOWN, VK_RETURN, 0);
+}
+
 template <typename Done>
 bool TestWindow::PumpUntil(Done done, unsigned timeoutMs, unsigned pollMs) {
     ULONGLONG deadline = GetTickCount64() + timeoutMs;
@@ -171,6 +220,14 @@ LRESULT CALLBACK TestWindow::WindowProcedure(HWND window, UINT message, WPARAM w
     switch (message) {
         case WM_ERASEBKGND:
             return 1;  // erasing would paint over what Direct2D presented
+        case WM_INITMENUPOPUP:
+            self->ReadOpeningMenu(reinterpret_cast<HMENU>(wParam));
+            return 0;
+        case WM_ENTERIDLE:
+            if (wParam == MSGF_MENU && !self->menuAnswered_) {
+                self->AnswerMenu(reinterpret_cast<HWND>(lParam));
+            }
+            return 0;
         case WM_PAINT:
             // Validating without drawing leaves the presented frame on screen.
             ValidateRect(window, nullptr);

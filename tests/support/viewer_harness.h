@@ -68,6 +68,8 @@ class ViewerHarness {
     }
 
     TavorenGif* viewer() { return viewer_; }
+    // For a test that destroyed the viewer itself.
+    void Forget() { viewer_ = nullptr; }
     TestWindow& window() { return window_; }
     INT32 lastRender() const { return lastRender_; }
 

@@ -1,0 +1,107 @@
+// ShowContextMenu: the items offered for the image at hand, and their commands.
+#include "host/context_menu.h"
+
+#include "host/viewer_actions.h"
+#include "module/tavoren_gif.h"
+#include "playback/transport.h"
+
+namespace {
+
+void AppendItems(const TavorenGif* viewer, HMENU menu) {
+    const bool animated = viewer->frameCount > 1;
+    if (animated) {
+        if (viewer->running && !viewer->paused) {
+            AppendMenuW(menu, MF_STRING, kMenuPause, TEXT("&Pause"));
+        } else {
+            AppendMenuW(menu, MF_STRING, kMenuPlay, TEXT("&Play"));
+        }
+        if (viewer->running) AppendMenuW(menu, MF_STRING, kMenuStop, TEXT("&Stop"));
+        AppendMenuW(menu, MF_STRING, kMenuStep, TEXT("FrameS&tep"));
+        if (viewer->hasShortDelays) {
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(menu, viewer->ieTiming ? MF_CHECKED : MF_STRING, kMenuIeTiming,
+                        TEXT("&IE互換タイミング"));
+        }
+    }
+    if (viewer->isTransparent) {
+        if (animated) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, viewer->useImageBackground ? MF_STRING : MF_CHECKED, kMenuBackground,
+                    TEXT("Pelmの背景色を使う(&G)"));
+    }
+}
+
+void RunCommand(TavorenGif* viewer, UINT command) {
+    switch (command) {
+        case kMenuPlay:
+            Play(viewer);
+            break;
+        case kMenuPause:
+            PausePlayback(viewer);
+            break;
+        case kMenuStop:
+            StopAndShowRewound(viewer);
+            break;
+        case kMenuStep:
+            StepPlayback(viewer);
+            break;
+        case kMenuIeTiming:
+            ToggleIeTiming(viewer);
+            break;
+        case kMenuBackground:
+            ToggleBackground(viewer);
+            break;
+        default:  // dismissed, or an id the menu never had
+            break;
+    }
+}
+
+}  // namespace
+
+INT32 ShowContextMenu(TavorenGif* viewer, UINT x, UINT y) {
+    const HWND window = viewer->window;
+    if (!IsWindow(window)) return 0;
+    if (viewer->frameCount <= 1 && !viewer->isTransparent) return 0;  // nothing to offer
+    const HMENU menu = CreatePopupMenu();
+    if (!menu) return 0;
+
+    // The handle is kept here as well as in `contextMenu`: a menu opened from inside this
+    // one's modal loop replaces the field, and this one must still be destroyed.
+    OpenMenu open{menu, viewer->openMenus, false, false};
+    viewer->openMenus = &open;
+    viewer->contextMenu = menu;
+    AppendItems(viewer, menu);
+    SetForegroundWindow(window);
+    POINT at{static_cast<LONG>(x), static_cast<LONG>(y)};
+    ClientToScreen(window, &at);
+    // The host's entry points may run inside: a reload, or the viewer's destruction.
+    const UINT command =
+        static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD, at.x, at.y, 0, window, nullptr));
+
+    if (!open.destroyed) DestroyMenu(menu);
+    viewer->openMenus = open.outer;
+    viewer->contextMenu = open.outer && !open.outer->destroyed ? open.outer->menu : nullptr;
+    if (open.viewerDestroyed) {
+        // Released already; only the outermost menu frees the object, once no menu's
+        // tracking can return into it any more.
+        if (!open.outer) delete viewer;
+        return 0;
+    }
+    RunCommand(viewer, command);
+    return 0;
+}
+
+void DestroyOpenMenus(TavorenGif* viewer) {
+    if (!viewer->openMenus && viewer->contextMenu) DestroyMenu(viewer->contextMenu);
+    for (OpenMenu* open = viewer->openMenus; open; open = open->outer) {
+        if (!open->destroyed) DestroyMenu(open->menu);
+        open->destroyed = true;
+    }
+    viewer->contextMenu = nullptr;
+}
+
+bool DeferDestructionWhileMenusAreOpen(TavorenGif* viewer) {
+    for (OpenMenu* open = viewer->openMenus; open; open = open->outer) {
+        open->viewerDestroyed = true;
+    }
+    return viewer->openMenus != nullptr;
+}

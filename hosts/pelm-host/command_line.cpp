@@ -1,0 +1,63 @@
+#include "command_line.h"
+
+#include <shellapi.h>
+
+#include <cwchar>
+#include <cwctype>
+#include <vector>
+
+const wchar_t kUsage[] =
+    L"usage: pelm-host [--module PATH] [--background RRGGBB] [--topmost] [FILE]\n"
+    L"  FILE                 a GIF or WebP image; without one the demo animation plays\n"
+    L"  --module PATH        the module to load (default: Pelm_TavorenGif beside pelm-host)\n"
+    L"  --background RRGGBB  the colour around the picture, in hexadecimal (default 303030)\n"
+    L"  --topmost            keep the window above all others";
+
+namespace {
+
+// Six hexadecimal digits, red first as people write colours; the module takes 0x00BBGGRR.
+std::optional<COLORREF> ParseColour(const std::wstring& text) {
+    if (text.size() != 6) return std::nullopt;
+    for (wchar_t c : text) {
+        if (!std::iswxdigit(c)) return std::nullopt;
+    }
+    unsigned long value = std::wcstoul(text.c_str(), nullptr, 16);
+    return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+}
+
+}  // namespace
+
+std::optional<HostOptions> ParseCommandLine(const wchar_t* commandLine, std::wstring& error) {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(commandLine, &count);
+    if (!argv) {
+        error = L"cannot read the command line";
+        return std::nullopt;
+    }
+    std::vector<std::wstring> args(argv + 1, argv + count);
+    LocalFree(argv);
+
+    HostOptions options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == L"--module" && hasValue) {
+            options.modulePath = args[++i];
+        } else if (arg == L"--background" && hasValue) {
+            std::optional<COLORREF> colour = ParseColour(args[++i]);
+            if (!colour) {
+                error = L"--background takes six hexadecimal digits, such as 303030";
+                return std::nullopt;
+            }
+            options.background = *colour;
+        } else if (arg == L"--topmost") {
+            options.topmost = true;
+        } else if (arg.rfind(L"--", 0) == 0 || !options.imagePath.empty()) {
+            error = L"unexpected argument: " + arg;
+            return std::nullopt;
+        } else {
+            options.imagePath = arg;
+        }
+    }
+    return options;
+}

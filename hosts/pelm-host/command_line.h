@@ -1,0 +1,22 @@
+// The host's command line: pelm-host [--module PATH] [--background RRGGBB] [--topmost] [FILE]
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+struct HostOptions {
+    std::wstring modulePath;  // empty: the module beside the executable
+    std::wstring imagePath;   // empty: the built-in demo animation
+    COLORREF background = RGB(0x30, 0x30, 0x30);
+    // Keeps the window above all others: for tests on a display without a window manager,
+    // where nothing else would keep a window from being covered.
+    bool topmost = false;
+};
+
+// The options from the process's command line, or nothing with `error` set to what is wrong.
+std::optional<HostOptions> ParseCommandLine(const wchar_t* commandLine, std::wstring& error);
+
+// One line per option, for the usage message.
+extern const wchar_t kUsage[];

@@ -1,0 +1,305 @@
+// The Windows reference host end to end, as a user runs it: pelm-host started on a GIF file,
+// driven through its window with keys, read back from the screen, and closed. One host
+// process serves every case, in order: a Direct2D window costs seconds under Wine.
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/gif_builder.h"
+#include "support/host_process.h"
+#include "support/screen_capture.h"
+
+namespace {
+
+constexpr int kWidth = 64, kHeight = 48;
+// A block in the canvas's top-left corner shows which way the picture is turned.
+constexpr int kMarkerWidth = 16, kMarkerHeight = 12;
+constexpr uint32_t kFrameColours[] = {0xE04030, 0x30C050, 0x3050E0, 0xE0C030};
+constexpr int kFrames = 4;
+constexpr uint32_t kMarker = 0x000000;
+constexpr uint32_t kHost = 0x204060;
+constexpr wchar_t kHostColourArgument[] = L"204060";
+constexpr uint16_t kDelay = 10;  // hundredths: 400 ms for the whole animation
+constexpr unsigned kTimeoutMs = 20000;
+constexpr wchar_t kNonAsciiName[] = L"\u30C6\u30B9\u30C8";  // "test" in katakana
+// Wine's Direct3D with its command stream off, as the test prefix has it for the painting
+// tests, never shows what the playback worker composes on its own thread: the window thread's
+// paint still draws the composition as it stood before. With the stream on, all drawing goes
+// through one thread and the frames show. Only Wine reads this variable.
+constexpr wchar_t kHostEnvironment[] = L"WINE_D3D_CONFIG=csmt=0x1";
+
+GifImage MarkedFrames() {
+    GifImage image;
+    image.width = kWidth;
+    image.height = kHeight;
+    for (uint32_t c : kFrameColours) {
+        image.globalTable.push_back(
+            {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
+    }
+    image.globalTable.push_back({0, 0, 0});  // index 4: the marker
+    for (int k = 0; k < kFrames; ++k) {
+        GifFrame frame;
+        frame.width = kWidth;
+        frame.height = kHeight;
+        frame.control = GifControl{};
+        frame.control->delay = kDelay;
+        frame.control->disposal = 1;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                const bool marker = x < kMarkerWidth && y < kMarkerHeight;
+                frame.indices.push_back(static_cast<uint8_t>(marker ? 4 : k));
+            }
+        }
+        image.frames.push_back(std::move(frame));
+    }
+    return image;
+}
+
+// Frame k at displayed (x, y), turned clockwise by `rotation` (0 or 90).
+uint32_t FramePixel(int k, int rotation, int x, int y) {
+    const int cx = rotation == 90 ? y : x;
+    const int cy = rotation == 90 ? kHeight - 1 - x : y;
+    return cx < kMarkerWidth && cy < kMarkerHeight ? kMarker : kFrameColours[k];
+}
+
+// Compares the client area with frame k shown at 1:1, centred, in the host colour. Empty
+// when it matches, else what differs.
+std::string Difference(const ScreenCapture& capture, int k, int rotation) {
+    const int width = rotation == 90 ? kHeight : kWidth;
+    const int height = rotation == 90 ? kWidth : kHeight;
+    std::ostringstream out;
+    if (capture.width < width || capture.height < height) {
+        out << "client area " << capture.width << "x" << capture.height << " is smaller than the "
+            << width << "x" << height << " picture";
+        return out.str();
+    }
+    const int left = (capture.width - width) / 2, top = (capture.height - height) / 2;
+    int wrong = 0;
+    std::map<uint32_t, int> seen;  // in the picture's place, to tell what is shown instead
+    for (int y = 0; y < capture.height; ++y) {
+        for (int x = 0; x < capture.width; ++x) {
+            const bool inside = x >= left && x < left + width && y >= top && y < top + height;
+            const uint32_t want = inside ? FramePixel(k, rotation, x - left, y - top) : kHost;
+            const uint32_t got = capture.At(x, y);
+            if (inside) ++seen[got];
+            if (got == want) continue;
+            if (wrong++ == 0) {
+                out << "first at " << x << "," << y << ": 0x" << std::hex << got << " instead of 0x"
+                    << want << std::dec;
+            }
+        }
+    }
+    if (wrong == 0) return {};
+    out << "; " << wrong << " pixels differ in the " << capture.width << "x" << capture.height
+        << " client area; the picture's place shows";
+    for (const auto& [colour, count] : seen)
+        out << std::hex << " 0x" << colour << std::dec << " x" << count;
+    return out.str();
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+class PelmHostTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        host_ = new HostProcess;
+        gifPath_ = WriteGif();
+        if (gifPath_.empty()) {
+            setupError_ = "cannot write the GIF";
+            return;
+        }
+        const std::wstring program = ExecutableDirectory() + L"pelm-host.exe";
+        const std::wstring command = L"\"" + program + L"\" --topmost --background " +
+                                     kHostColourArgument + L" \"" + gifPath_ + L"\"";
+        if (!host_->Start(command, kHostEnvironment, setupError_)) return;
+        window_ = host_->WaitForWindow(L"PelmHostWindow", kTimeoutMs);
+        if (!window_) setupError_ = "no PelmHostWindow within 20 s" + HostState();
+    }
+
+    static void TearDownTestSuite() {
+        delete host_;  // ends a host that a failed case left running
+        host_ = nullptr;
+        if (!gifPath_.empty()) DeleteFileW(gifPath_.c_str());
+    }
+
+    void SetUp() override { ASSERT_TRUE(window_) << setupError_; }
+
+    static std::wstring WriteGif() {
+        // Not ASCII and with spaces, so that the path has to reach the module as UTF-16
+        // through a quoted command line.
+        wchar_t directory[MAX_PATH + 1];
+        if (!GetTempPathW(MAX_PATH + 1, directory)) return {};
+        const std::wstring path = std::wstring(directory) + L"pelm host " + kNonAsciiName + L" " +
+                                  std::to_wstring(GetCurrentProcessId()) + L".gif";
+        const std::vector<uint8_t> bytes = BuildGif(MarkedFrames());
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return {};
+        DWORD written = 0;
+        const BOOL ok =
+            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);  // the module opens the file for itself alone
+        return ok && written == bytes.size() ? path : std::wstring{};
+    }
+
+    // Why a wait ended without what it waited for, when the host has gone.
+    static std::string HostState() {
+        DWORD exitCode = 0;
+        if (host_->Running(exitCode)) return {};
+        return "; pelm-host ended with exit code " + std::to_string(exitCode) + ": " +
+               host_->ErrorOutput();
+    }
+
+    // Looks at the screen until `match` answers empty or the time is up; the last answer.
+    template <typename Match>
+    static std::string WaitForScreen(Match match) {
+        const ULONGLONG deadline = GetTickCount64() + kTimeoutMs;
+        std::string difference;
+        DWORD exitCode = 0;
+        for (;;) {
+            difference = match(CaptureClientArea(window_));
+            if (difference.empty()) return difference;
+            if (GetTickCount64() >= deadline || !host_->Running(exitCode)) {
+                return difference + HostState();
+            }
+            host_->Pause(10);  // nothing tells when a frame reaches the screen
+        }
+    }
+
+    static std::string WaitForFrame(int k, int rotation = 0) {
+        return WaitForScreen([&](const ScreenCapture& c) { return Difference(c, k, rotation); });
+    }
+
+    // Waits for any frame but `other`; `shown` receives which.
+    static std::string WaitForAnyFrame(int other = -1, int* shown = nullptr) {
+        return WaitForScreen([&](const ScreenCapture& c) {
+            std::string last;
+            for (int k = 0; k < kFrames; ++k) {
+                if (k == other) continue;
+                last = Difference(c, k, 0);
+                if (!last.empty()) continue;
+                if (shown) *shown = k;
+                return last;
+            }
+            return "no other frame shown; against the last one tried: " + last;
+        });
+    }
+
+    // Waits until the title holds `fragment`; empty then, else the last title.
+    static std::string WaitForTitle(const std::wstring& fragment) {
+        const ULONGLONG deadline = GetTickCount64() + kTimeoutMs;
+        DWORD exitCode = 0;
+        for (;;) {
+            const std::wstring text = Title();
+            if (text.find(fragment) != std::wstring::npos) return {};
+            if (GetTickCount64() >= deadline || !host_->Running(exitCode)) {
+                return "title \"" + Narrow(text) + "\" has no \"" + Narrow(fragment) + "\"" +
+                       HostState();
+            }
+            host_->Pause(10);
+        }
+    }
+
+    static std::wstring Title() {
+        wchar_t text[512] = {};
+        GetWindowTextW(window_, text, 512);
+        return text;
+    }
+
+    // The play position in the title ("... 300 / 400 ms"), or -1.
+    static int TitlePosition() {
+        const std::wstring title = Title();
+        const size_t slash = title.rfind(L" / ");
+        if (slash == std::wstring::npos || slash == 0) return -1;
+        const size_t start = title.rfind(L' ', slash - 1) + 1;
+        const std::wstring number = title.substr(start, slash - start);
+        wchar_t* end = nullptr;
+        const long value = std::wcstol(number.c_str(), &end, 10);
+        return !number.empty() && *end == L'\0' ? static_cast<int>(value) : -1;
+    }
+
+    static std::string WaitForTitlePosition(int position) {
+        return WaitForTitle(L" " + std::to_wstring(position) + L" / ");
+    }
+
+    static void PressKey(WPARAM key) { ASSERT_TRUE(PostMessageW(window_, WM_KEYDOWN, key, 0)); }
+
+    // Returns once the host has handled the key.
+    static void SendKey(WPARAM key) {
+        DWORD_PTR result = 0;
+        ASSERT_TRUE(
+            SendMessageTimeoutW(window_, WM_KEYDOWN, key, 0, SMTO_NORMAL, kTimeoutMs, &result))
+            << "pelm-host did not handle the key within 20 s" << HostState();
+    }
+
+    static HostProcess* host_;
+    static HWND window_;
+    static std::wstring gifPath_;
+    static std::string setupError_;
+};
+
+HostProcess* PelmHostTest::host_ = nullptr;
+HWND PelmHostTest::window_ = nullptr;
+std::wstring PelmHostTest::gifPath_;
+std::string PelmHostTest::setupError_;
+
+TEST_F(PelmHostTest, PlaysOnStartAtOneToOneAmidTheHostColour) {
+    int first = -1;
+    ASSERT_EQ(WaitForAnyFrame(-1, &first), "");
+    EXPECT_EQ(WaitForAnyFrame(first), "") << "the animation does not play";
+    // The title shows the file's name, the displayed size and the duration, 4 frames of
+    // 100 ms.
+    EXPECT_EQ(WaitForTitle(kNonAsciiName), "");
+    EXPECT_EQ(WaitForTitle(L"64x48"), "");
+    EXPECT_EQ(WaitForTitle(L"/ 400 ms"), "");
+}
+
+TEST_F(PelmHostTest, StopThenEachStepShowsTheNextFrame) {
+    // S acts only on a running animation, so first the animation is seen playing.
+    ASSERT_EQ(WaitForAnyFrame(), "");
+    SendKey('S');
+    // The stopped worker leaves its last frame on screen, which may be frame 1 already, so the
+    // screen alone cannot tell when a step has been taken. The position can: the stop keeps
+    // it, and each step adds the 100 ms of the frame it leaves. A paint made now, after the
+    // stop, shows it in the title.
+    ASSERT_TRUE(RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW));
+    const int stoppedAt = TitlePosition();
+    ASSERT_GE(stoppedAt, 0) << Narrow(Title());
+    // From stopped, T composes frame 0, advances to frame 1 and pauses; each further T
+    // advances one frame. Each step is awaited: one not yet taken would absorb the next.
+    for (int k = 1; k < kFrames; ++k) {
+        SCOPED_TRACE(k);
+        PressKey('T');
+        ASSERT_EQ(WaitForTitlePosition(stoppedAt + 100 * k), "") << "after S and " << k << " x T";
+        ASSERT_EQ(WaitForFrame(k), "") << "after S and " << k << " x T";
+    }
+}
+
+TEST_F(PelmHostTest, TurnKeysTurnThePictureAndRefitTheWindow) {
+    // Paused on the last frame by the case before.
+    ASSERT_EQ(WaitForFrame(kFrames - 1), "");
+    PressKey('R');
+    EXPECT_EQ(WaitForFrame(kFrames - 1, 90), "") << "after R";
+    EXPECT_EQ(WaitForTitle(L"48x64"), "");
+    PressKey('E');
+    EXPECT_EQ(WaitForFrame(kFrames - 1, 0), "") << "after E";
+    EXPECT_EQ(WaitForTitle(L"64x48"), "");
+}
+
+TEST_F(PelmHostTest, ClosingTheWindowEndsTheHostWithExitCodeZero) {
+    ASSERT_TRUE(PostMessageW(window_, WM_CLOSE, 0, 0));
+    DWORD exitCode = 99;
+    ASSERT_TRUE(host_->WaitForExit(kTimeoutMs, exitCode)) << "pelm-host still runs after 20 s";
+    EXPECT_EQ(exitCode, 0u) << host_->ErrorOutput();
+    window_ = nullptr;
+}
+
+}  // namespace

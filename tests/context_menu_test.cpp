@@ -8,8 +8,7 @@
 
 #include "host/context_menu.h"
 #include "playback/transport.h"
-#include "support/live_counts.h"
-#include "support/viewer_harness.h"
+#include "support/viewer_test.h"
 
 // Found by argument-dependent lookup, so failures show the items.
 void PrintTo(const TestWindow::MenuItem& item, std::ostream* out) {
@@ -19,7 +18,7 @@ void PrintTo(const TestWindow::MenuItem& item, std::ostream* out) {
 
 namespace {
 
-constexpr unsigned kTimeout = 10000;
+constexpr unsigned kTimeout = ViewerTest::kTimeout;
 constexpr uint16_t kLongDelay = 3000;  // hundredths: longer than any wait here
 
 using Items = std::vector<TestWindow::MenuItem>;
@@ -51,21 +50,7 @@ GifImage Animation(unsigned frames, bool transparent, bool shortDelays) {
     return image;
 }
 
-struct ContextMenuTest : ::testing::Test {
-    void SetUp() override { baseline = LiveCounts::Now(); }
-    void TearDown() override {
-        harness.reset();
-#if !defined(_WIN32)
-        const LiveCounts left = LiveCounts::Settled(baseline, kTimeout);
-        EXPECT_TRUE(left.SameAs(baseline)) << left << " after, " << baseline << " before";
-#endif
-    }
-
-    TavorenGif* Open(const GifImage& image) {
-        harness = std::make_unique<ViewerHarness>(16, 16);
-        EXPECT_TRUE(harness->Open(image));
-        return harness->viewer();
-    }
+struct ContextMenuTest : ViewerTest {
     // Right-clicks, answering the menu with `choose`; the items shown, empty when none was.
     Items Click(TestWindow::MenuScript choose = nullptr) {
         Items shown;
@@ -83,12 +68,6 @@ struct ContextMenuTest : ::testing::Test {
     Items Choose(UINT_PTR id) {
         return Click([id](const Items&, POINT) { return id; });
     }
-    bool WaitUntil(const std::function<bool()>& done) {
-        return harness->window().WaitUntil(done, kTimeout);
-    }
-
-    std::unique_ptr<ViewerHarness> harness;
-    LiveCounts baseline;
 };
 
 TEST_F(ContextMenuTest, AStillOpaqueImageOffersNothing) {

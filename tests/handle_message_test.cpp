@@ -7,36 +7,18 @@
 
 #include "host/viewer_messages.h"
 #include "playback/transport.h"
-#include "support/live_counts.h"
-#include "support/viewer_harness.h"
-#include "support/worker_waits.h"
+#include "support/viewer_test.h"
 
 namespace {
 
-constexpr unsigned kTimeout = 10000;
+constexpr unsigned kTimeout = ViewerTest::kTimeout;
 constexpr uint16_t kLongDelay = 3000;  // hundredths: longer than any wait here
 
-struct HandleMessageTest : ::testing::Test {
-    void SetUp() override { baseline = LiveCounts::Now(); }
-    void TearDown() override {
-        harness.reset();
-#if !defined(_WIN32)
-        const LiveCounts left = LiveCounts::Settled(baseline, kTimeout);
-        EXPECT_TRUE(left.SameAs(baseline)) << left << " after, " << baseline << " before";
-#endif
-    }
-
-    TavorenGif* Open(const GifImage& image, int windowWidth = 16, int windowHeight = 16) {
-        harness = std::make_unique<ViewerHarness>(windowWidth, windowHeight);
-        EXPECT_TRUE(harness->Open(image));
-        return harness->viewer();
-    }
+struct HandleMessageTest : ViewerTest {
     INT32 Send(UINT32 message, WPARAM wParam = 0, LPARAM lParam = 0) {
         return HandleMessage(harness->viewer(), message, wParam, lParam);
     }
-    INT32 Key(UINT32 key) {
-        return Send(WM_KEYDOWN, key);
-    }
+    INT32 Key(UINT32 key) { return Send(WM_KEYDOWN, key); }
     std::pair<UINT32, UINT32> Size() {
         UINT32 size[2] = {0xDEAD, 0xBEEF};
         EXPECT_EQ(Send(VM_GETSIZE, reinterpret_cast<WPARAM>(size)), 0);
@@ -56,12 +38,6 @@ struct HandleMessageTest : ::testing::Test {
         }
         return codes;
     }
-    bool WaitUntil(const std::function<bool()>& done) {
-        return harness->window().WaitUntil(done, kTimeout);
-    }
-
-    std::unique_ptr<ViewerHarness> harness;
-    LiveCounts baseline;
 };
 
 // Two unsigned 16-bit halves, as WM_SIZE and WM_RBUTTONDOWN carry them.
@@ -238,6 +214,19 @@ TEST_F(HandleMessageTest, KeysPlayPauseResumeStepAndStop) {
     EXPECT_EQ(Key('T'), 2);
     ASSERT_TRUE(WaitUntil([&] { return viewer->paused && viewer->currentFrame == 1u; }));
     StopPlayback(viewer);
+}
+
+// Right after P the worker usually exists but has not yet set `running`: S must stop it all
+// the same, or it would go on playing after the key.
+TEST_F(HandleMessageTest, KeySRightAfterPlayStopsTheWorkerAboutToBegin) {
+    TavorenGif* viewer = Open(SimpleAnimation(3, 8, 8, kLongDelay));
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(Key('P'), 2);
+        ASSERT_EQ(Key('S'), 2);
+        EXPECT_FALSE(viewer->workerExists);
+        EXPECT_FALSE(viewer->running);
+    }
 }
 
 TEST_F(HandleMessageTest, VmStopRepaintsAndDropsAStepAlsoWithoutAWorker) {

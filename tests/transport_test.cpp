@@ -10,7 +10,7 @@
 #include "playback/transport.h"
 #include "support/faulty_decoder.h"
 #include "support/live_counts.h"
-#include "support/viewer_harness.h"
+#include "support/viewer_test.h"
 #include "support/worker_waits.h"
 
 #if !defined(_WIN32)
@@ -19,30 +19,11 @@
 
 namespace {
 
-constexpr unsigned kTimeout = 10000;
+constexpr unsigned kTimeout = ViewerTest::kTimeout;
 // Frames longer than any test waits: an advance seen within kTimeout did not wait them out.
 constexpr uint16_t kLongDelay = 3000;  // hundredths: 30 s
 
-struct TransportTest : ::testing::Test {
-    void SetUp() override { baseline = LiveCounts::Now(); }
-    void TearDown() override {
-        harness.reset();
-#if !defined(_WIN32)
-        // Windows keeps handles of its own after a first window target: the stress test
-        // compares its handle count after a warm-up instead.
-        const LiveCounts left = LiveCounts::Settled(baseline, kTimeout);
-        EXPECT_TRUE(left.SameAs(baseline)) << left << " after, " << baseline << " before";
-#endif
-    }
-
-    TavorenGif* Open(const GifImage& image) {
-        harness = std::make_unique<ViewerHarness>(16, 16);
-        EXPECT_TRUE(harness->Open(image));
-        return harness->viewer();
-    }
-    bool WaitUntil(const std::function<bool()>& done) {
-        return harness->window().WaitUntil(done, kTimeout);
-    }
+struct TransportTest : ViewerTest {
     // The worker is held on frame `frame` after a step (or a pause that took effect).
     bool WaitForHeldFrame(TavorenGif* viewer, UINT frame) {
         return WaitUntil(
@@ -57,9 +38,6 @@ struct TransportTest : ::testing::Test {
         EXPECT_EQ(viewer->currentFrame, 0u);
         EXPECT_EQ(viewer->elapsed, 0);
     }
-
-    LiveCounts baseline;
-    std::unique_ptr<ViewerHarness> harness;
 };
 
 TEST_F(TransportTest, NothingStartsWithOneFrameOrWithoutAWindow) {

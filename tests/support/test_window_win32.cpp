@@ -1,5 +1,7 @@
 #include "support/test_window.h"
 
+#include "support/screen_capture.h"
+
 #include <algorithm>
 #include <iterator>
 #include <utility>
@@ -44,42 +46,11 @@ TestWindow::~TestWindow() {
     if (hwnd_) DestroyWindow(hwnd_);
 }
 
+// Read from the screen, not the window's DC: under Wine a Direct2D (OpenGL) frame never
+// reaches the window's GDI surface. The window is topmost and unobscured, so the screen shows
+// exactly it.
 std::vector<uint32_t> TestWindow::Capture() const {
-    RECT client{};
-    GetClientRect(hwnd_, &client);
-    POINT origin{0, 0};
-    ClientToScreen(hwnd_, &origin);
-    int width = client.right, height = client.bottom;
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
-    if (pixels.empty()) return pixels;
-
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    // Read from the screen, not the window's DC: under Wine a Direct2D (OpenGL) frame never
-    // reaches the window's GDI surface, so BitBlt from GetDC(hwnd) and PrintWindow both give
-    // black. The window is topmost and unobscured, so the screen shows exactly it.
-    HDC screenDc = GetDC(nullptr);
-    HDC memoryDc = CreateCompatibleDC(screenDc);
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screenDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap) {
-        HGDIOBJ previous = SelectObject(memoryDc, bitmap);
-        BitBlt(memoryDc, 0, 0, width, height, screenDc, origin.x, origin.y, SRCCOPY);
-        GdiFlush();  // the DIB's bits are only complete once GDI's batch has run
-        const auto* source = static_cast<const uint32_t*>(bits);
-        std::transform(source, source + pixels.size(), pixels.begin(),
-                       [](uint32_t p) { return p | 0xFF000000u; });  // GDI leaves alpha 0
-        SelectObject(memoryDc, previous);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memoryDc);
-    ReleaseDC(nullptr, screenDc);
-    return pixels;
+    return CaptureClientArea(hwnd_).pixels;
 }
 
 std::vector<uint32_t> TestWindow::CaptureWhen(

@@ -18,6 +18,9 @@ long TavorenLiveMenus(void);
 /* Waits until at most `count` such threads live; FALSE when the timeout ends first. */
 BOOL TavorenWaitForLiveThreads(long count, DWORD milliseconds);
 
+/* Messages posted to a null window (the calling thread's own queue), since the process began. */
+long TavorenThreadQueuePosts(void);
+
 /* Calls that named a closed or never-opened handle, since the process began. */
 long TavorenInvalidHandleUses(void);
 

@@ -1,6 +1,6 @@
-// Popup menus: a menu is a list of items that lives until DestroyMenu. Handles are looked up
-// in a registry, so a destroyed or made-up handle fails with ERROR_INVALID_MENU_HANDLE as on
-// Windows instead of being followed.
+// Popup menus: a menu is a list of items that lives until DestroyMenu. A handle is a number
+// never given out twice, looked up in a registry, so a destroyed or made-up handle fails with
+// ERROR_INVALID_MENU_HANDLE as on Windows, also once a new menu has the old one's memory.
 //
 // TrackPopupMenu hands a copy of the items to the owner window's menu tracker (the host's
 // modal loop, tavoren_window.h), so the menu may be destroyed while it is on screen.
@@ -9,8 +9,10 @@
 #include <tavoren_platform_probe.h>
 #include <tavoren_window.h>
 
+#include <cstdint>
+#include <memory>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "window.h"
@@ -29,19 +31,28 @@ struct PopupMenu {
 
 std::mutex menuLock;
 
-std::unordered_set<PopupMenu*>& Menus() {
-    static std::unordered_set<PopupMenu*> menus;
+std::unordered_map<uintptr_t, std::unique_ptr<PopupMenu>>& Menus() {
+    static std::unordered_map<uintptr_t, std::unique_ptr<PopupMenu>> menus;
     return menus;
 }
+uintptr_t lastHandle = 0;  // guarded by menuLock; handles are multiples of 4 from 4 up
 
 // The live menu that `handle` names, or null with ERROR_INVALID_MENU_HANDLE; under menuLock.
 PopupMenu* FindMenu(HMENU handle) {
-    auto* menu = reinterpret_cast<PopupMenu*>(handle);
-    if (!handle || !Menus().count(menu)) {
+    const auto found = Menus().find(reinterpret_cast<uintptr_t>(handle));
+    if (found == Menus().end()) {
         SetLastError(ERROR_INVALID_MENU_HANDLE);
         return nullptr;
     }
-    return menu;
+    return found->second.get();
+}
+
+// What a user can choose: an item that is neither a separator nor greyed.
+bool Choosable(const std::vector<PopupMenu::Item>& items, UINT_PTR id) {
+    for (const auto& item : items) {
+        if (item.id == id && !(item.flags & (MF_SEPARATOR | MF_GRAYED))) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -52,20 +63,22 @@ using platform::menuLock;
 using platform::PopupMenu;
 
 extern "C" HMENU CreatePopupMenu(void) {
-    auto* menu = new PopupMenu();
+    auto menu = std::make_unique<PopupMenu>();
     std::lock_guard lock(menuLock);
-    platform::Menus().insert(menu);
-    return reinterpret_cast<HMENU>(menu);
+    platform::lastHandle += 4;
+    platform::Menus().emplace(platform::lastHandle, std::move(menu));
+    return reinterpret_cast<HMENU>(platform::lastHandle);
 }
 
 extern "C" BOOL DestroyMenu(HMENU handle) {
-    PopupMenu* menu;
+    std::unique_ptr<PopupMenu> menu;
     {
         std::lock_guard lock(menuLock);
-        if (!(menu = FindMenu(handle))) return FALSE;
-        platform::Menus().erase(menu);
+        if (!FindMenu(handle)) return FALSE;
+        const auto found = platform::Menus().find(reinterpret_cast<uintptr_t>(handle));
+        menu = std::move(found->second);
+        platform::Menus().erase(found);
     }
-    delete menu;
     return TRUE;
 }
 
@@ -116,6 +129,8 @@ extern "C" BOOL TrackPopupMenu(HMENU handle, UINT flags, int x, int y, int /*res
                                    &chosen)) {
         return FALSE;
     }
+    // A user can only choose what the menu offers.
+    if (!platform::Choosable(items, chosen)) chosen = 0;
     if (flags & TPM_RETURNCMD) return static_cast<BOOL>(chosen);
     if (chosen) PostMessageW(owner, WM_COMMAND, chosen, 0);
     return TRUE;

@@ -1,6 +1,6 @@
-// Windows: what a host registered through tavoren_window.h. A handle is the address of a
-// registered record; it is looked up, never dereferenced unchecked, so a stale or made-up
-// handle fails as a destroyed window does on Windows.
+// Windows: what a host registered through tavoren_window.h. A handle is a number that is
+// never given out twice, looked up in the registry, so a stale or made-up handle fails as a
+// destroyed window does on Windows, also after a new window has taken the old one's memory.
 //
 // A call runs the host's callback outside the registry's lock (a callback may post, paint or
 // call back in), but keeps the record busy; TavorenDestroyWindow waits until no call is
@@ -8,11 +8,14 @@
 // must not destroy its own window.
 #include "window.h"
 
+#include <tavoren_platform_probe.h>
 #include <tavoren_window.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
-#include <unordered_set>
+#include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -26,22 +29,30 @@ struct Window {
 std::mutex registryLock;
 std::condition_variable registryIdle;
 
-std::unordered_set<Window*>& Registry() {
-    static std::unordered_set<Window*> windows;
+std::unordered_map<uintptr_t, Window*>& Registry() {
+    static std::unordered_map<uintptr_t, Window*> windows;
     return windows;
 }
+uintptr_t lastHandle = 0;  // guarded by registryLock; handles are multiples of 4 from 4 up
 
-// Runs `call` with the window's callbacks; false, with ERROR_INVALID_WINDOW_HANDLE as the
-// last error, when the handle names no live window.
+// The live window that `handle` names, or null with ERROR_INVALID_WINDOW_HANDLE as the last
+// error; under registryLock.
+Window* LookUpWindow(HWND handle) {
+    const auto found = Registry().find(reinterpret_cast<uintptr_t>(handle));
+    if (found == Registry().end()) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    return found->second;
+}
+
+// Runs `call` with the window's callbacks; false when the handle names no live window.
 template <typename Call>
 bool WithWindow(HWND handle, Call call) {
-    Window* window = reinterpret_cast<Window*>(handle);
+    Window* window;
     {
         std::lock_guard lock(registryLock);
-        if (!handle || !Registry().count(window)) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return false;
-        }
+        if (!(window = LookUpWindow(handle))) return false;
         ++window->busy;
     }
     call(window->callbacks);
@@ -71,14 +82,21 @@ BOOL WindowOccluded(HWND window) {
     return occluded;
 }
 
-// The host's modal menu loop runs inside the call: the window stays busy meanwhile, so a host
-// must not destroy it from there.
-BOOL TrackWindowMenu(HWND window, const TavorenMenuItem* items, int count, int x, int y,
+// The host's modal menu loop runs inside the call, and the host may destroy the window from
+// there (Windows then ends the menu): so the window is not kept busy, and nothing of its
+// record is read after the tracker returns.
+BOOL TrackWindowMenu(HWND handle, const TavorenMenuItem* items, int count, int x, int y,
                      UINT_PTR* chosen) {
     *chosen = 0;
-    return WithWindow(window, [&](const TavorenWindowCallbacks& c) {
-        if (c.trackMenu) *chosen = c.trackMenu(c.context, items, count, x, y);
-    });
+    TavorenWindowCallbacks callbacks;
+    {
+        std::lock_guard lock(registryLock);
+        Window* window = LookUpWindow(handle);
+        if (!window) return FALSE;
+        callbacks = window->callbacks;
+    }
+    if (callbacks.trackMenu) *chosen = callbacks.trackMenu(callbacks.context, items, count, x, y);
+    return TRUE;
 }
 
 }  // namespace platform
@@ -90,15 +108,18 @@ extern "C" HWND TavorenCreateWindow(const TavorenWindowCallbacks* callbacks) {
     if (!callbacks) return nullptr;
     auto* window = new platform::Window{*callbacks};
     std::lock_guard lock(platform::registryLock);
-    platform::Registry().insert(window);
-    return reinterpret_cast<HWND>(window);
+    platform::lastHandle += 4;
+    platform::Registry().emplace(platform::lastHandle, window);
+    return reinterpret_cast<HWND>(platform::lastHandle);
 }
 
 // As DestroyWindow: the handle is dead from here on, and no callback runs after the return.
 extern "C" void TavorenDestroyWindow(HWND handle) {
-    auto* window = reinterpret_cast<platform::Window*>(handle);
     std::unique_lock lock(platform::registryLock);
-    if (!platform::Registry().erase(window)) return;
+    const auto found = platform::Registry().find(reinterpret_cast<uintptr_t>(handle));
+    if (found == platform::Registry().end()) return;
+    platform::Window* window = found->second;
+    platform::Registry().erase(found);
     platform::registryIdle.wait(lock, [window] { return window->busy == 0; });
     delete window;
 }
@@ -129,15 +150,29 @@ extern "C" BOOL InvalidateRect(HWND window, const RECT* /*rect*/, BOOL /*erase*/
     std::vector<HWND> all;
     {
         std::lock_guard lock(platform::registryLock);
-        for (platform::Window* w : platform::Registry()) all.push_back(reinterpret_cast<HWND>(w));
+        for (const auto& [number, w] : platform::Registry()) {
+            all.push_back(reinterpret_cast<HWND>(number));
+        }
     }
     for (HWND w : all) InvalidateRect(w, nullptr, FALSE);
     return TRUE;
 }
 
+// Posts to a null window: Windows puts them in the calling thread's own queue, where a host
+// never looks for them. Here they are only counted, for the tests.
+std::atomic<long> threadQueuePosts{0};
+
+extern "C" long TavorenThreadQueuePosts(void) {
+    return threadQueuePosts.load();
+}
+
 // PostMessageW: queues the message for the window's thread from any thread; FALSE when the
-// host's queue refuses it. A null window (the calling thread's own queue) is not supported.
+// host's queue refuses it. A null window is the calling thread's queue, as on Windows.
 extern "C" BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!window) {
+        ++threadQueuePosts;
+        return TRUE;
+    }
     bool posted = false;
     const bool found = WithWindow(window, [&](const TavorenWindowCallbacks& c) {
         posted = c.post && c.post(c.context, message, wParam, lParam) != 0;
@@ -148,7 +183,7 @@ extern "C" BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lP
 // IsWindow: whether the handle names a live window.
 extern "C" BOOL IsWindow(HWND window) {
     std::lock_guard lock(platform::registryLock);
-    return window && platform::Registry().count(reinterpret_cast<platform::Window*>(window));
+    return platform::Registry().count(reinterpret_cast<uintptr_t>(window)) != 0;
 }
 
 // SetForegroundWindow: the host's window manager decides what comes to the front; here it

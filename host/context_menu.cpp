@@ -99,9 +99,8 @@ void DestroyOpenMenus(TavorenGif* viewer) {
     viewer->contextMenu = nullptr;
 }
 
-bool DeferDestructionWhileMenusAreOpen(TavorenGif* viewer) {
+void DeferDestructionWhileMenusAreOpen(TavorenGif* viewer) {
     for (OpenMenu* open = viewer->openMenus; open; open = open->outer) {
         open->viewerDestroyed = true;
     }
-    return viewer->openMenus != nullptr;
 }

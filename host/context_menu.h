@@ -32,7 +32,7 @@ INT32 ShowContextMenu(TavorenGif* viewer, UINT x, UINT y);
 // For the teardown: destroys every menu the viewer has on screen and clears `contextMenu`.
 void DestroyOpenMenus(TavorenGif* viewer);
 
-// For DestroyInstance: whether a menu is on screen, in which case the viewer is freed by the
-// outermost ShowContextMenu once its TrackPopupMenu has returned. Its resources are released
-// before, by the caller.
-bool DeferDestructionWhileMenusAreOpen(TavorenGif* viewer);
+// For DestroyInstance while a menu is on screen: the viewer is then freed by the outermost
+// ShowContextMenu once its TrackPopupMenu has returned. Its resources are released before,
+// by the caller.
+void DeferDestructionWhileMenusAreOpen(TavorenGif* viewer);

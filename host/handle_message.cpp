@@ -34,7 +34,8 @@ INT32 HandleKey(TavorenGif* viewer, UINT32 key) {
             }
             return 2;
         case 'S':
-            // Also a worker that has been started but has not yet set `running`.
+            // Also a worker that has been started but has not yet set `running` (and one in
+            // its last instructions, after it cleared it: stopping that one repaints only).
             if (viewer->workerExists) StopAndShowRewound(viewer);
             return 2;
         case 'T':

@@ -11,6 +11,13 @@
 
 namespace {
 
+// The numbers are the host's: a host built against them sends exactly these.
+static_assert(VM_PLAY == 0x0402 && VM_STOP == 0x0403 && VM_PAUSE == 0x0404 &&
+              VM_GETSIZE == 0x0405 && VM_GETSIZE2 == 0x0406 && VM_GETCOLORBITS == 0x0407 &&
+              VM_GETDURATION == 0x0408 && VM_GETPOSITION == 0x0409 && VM_STEP == 0x040C &&
+              VM_ROTATE == 0x040F && VM_SETBKCOLOR == 0x0411 && VM_NOTIFY == 0x0463);
+static_assert(kNotifyRotated == 4 && kNotifyTimingChanged == 5);
+
 constexpr unsigned kTimeout = ViewerTest::kTimeout;
 constexpr uint16_t kLongDelay = 3000;  // hundredths: longer than any wait here
 
@@ -189,8 +196,10 @@ TEST_F(HandleMessageTest, KeysPlayPauseResumeStepAndStop) {
     TavorenGif* viewer = Open(SimpleAnimation(3, 8, 8, kLongDelay));
     // S without a worker does nothing at all.
     viewer->stepRequested = true;
+    const int unpainted = harness->window().invalidations();
     EXPECT_EQ(Key('S'), 2);
     EXPECT_TRUE(viewer->stepRequested);
+    EXPECT_EQ(harness->window().invalidations(), unpainted);
     viewer->stepRequested = false;
 
     EXPECT_EQ(Key('P'), 2);  // starts
@@ -201,6 +210,9 @@ TEST_F(HandleMessageTest, KeysPlayPauseResumeStepAndStop) {
     ASSERT_TRUE(WaitUntil([&] { return !viewer->paused && viewer->currentFrame == 1u; }));
     EXPECT_EQ(Key('T'), 2);  // steps to the next frame and holds it
     ASSERT_TRUE(WaitUntil([&] { return viewer->paused && viewer->currentFrame == 2u; }));
+    INT32 position = -1;
+    EXPECT_EQ(Send(VM_GETPOSITION, reinterpret_cast<WPARAM>(&position)), 0);
+    EXPECT_EQ(position, 2 * 30000);  // two frames of 30 s have passed
 
     const int painted = harness->window().invalidations();
     EXPECT_EQ(Key('S'), 2);
@@ -282,6 +294,7 @@ TEST_F(HandleMessageTest, WithoutAWindowNothingIsRepaintedOrPosted) {
     }());
     ASSERT_EQ(record.result, 0);
     viewer->isTransparent = true;
+    const long queued = TavorenThreadQueuePosts();
     for (UINT32 key : {UINT32{'G'}, UINT32{'I'}, UINT32{'S'}, UINT32{'P'}, UINT32{'T'}}) {
         EXPECT_EQ(Key(key), 2);
     }
@@ -291,6 +304,7 @@ TEST_F(HandleMessageTest, WithoutAWindowNothingIsRepaintedOrPosted) {
     EXPECT_EQ(bystander.invalidations(), 0);
     EXPECT_EQ(harness->window().invalidations(), 0);
     EXPECT_TRUE(bystander.PostedMessages().empty());
+    EXPECT_EQ(TavorenThreadQueuePosts(), queued);
     EXPECT_FALSE(viewer->workerExists);
 }
 #endif

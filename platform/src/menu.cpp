@@ -9,12 +9,11 @@
 #include <tavoren_platform_probe.h>
 #include <tavoren_window.h>
 
-#include <cstdint>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
 #include <vector>
 
+#include "handle_registry.h"
 #include "window.h"
 
 namespace platform {
@@ -31,20 +30,15 @@ struct PopupMenu {
 
 std::mutex menuLock;
 
-std::unordered_map<uintptr_t, std::unique_ptr<PopupMenu>>& Menus() {
-    static std::unordered_map<uintptr_t, std::unique_ptr<PopupMenu>> menus;
+// Guarded by menuLock.
+HandleRegistry<PopupMenu, HMENU>& Menus() {
+    static HandleRegistry<PopupMenu, HMENU> menus;
     return menus;
 }
-uintptr_t lastHandle = 0;  // guarded by menuLock; handles are multiples of 4 from 4 up
 
 // The live menu that `handle` names, or null with ERROR_INVALID_MENU_HANDLE; under menuLock.
 PopupMenu* FindMenu(HMENU handle) {
-    const auto found = Menus().find(reinterpret_cast<uintptr_t>(handle));
-    if (found == Menus().end()) {
-        SetLastError(ERROR_INVALID_MENU_HANDLE);
-        return nullptr;
-    }
-    return found->second.get();
+    return Menus().Find(handle, ERROR_INVALID_MENU_HANDLE);
 }
 
 // What a user can choose: an item that is neither a separator nor greyed.
@@ -65,9 +59,7 @@ using platform::PopupMenu;
 extern "C" HMENU CreatePopupMenu(void) {
     auto menu = std::make_unique<PopupMenu>();
     std::lock_guard lock(menuLock);
-    platform::lastHandle += 4;
-    platform::Menus().emplace(platform::lastHandle, std::move(menu));
-    return reinterpret_cast<HMENU>(platform::lastHandle);
+    return platform::Menus().Add(std::move(menu));
 }
 
 extern "C" BOOL DestroyMenu(HMENU handle) {
@@ -75,9 +67,7 @@ extern "C" BOOL DestroyMenu(HMENU handle) {
     {
         std::lock_guard lock(menuLock);
         if (!FindMenu(handle)) return FALSE;
-        const auto found = platform::Menus().find(reinterpret_cast<uintptr_t>(handle));
-        menu = std::move(found->second);
-        platform::Menus().erase(found);
+        menu = platform::Menus().Remove(handle);  // freed outside the lock
     }
     return TRUE;
 }

@@ -13,10 +13,11 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
-#include <cstdint>
-#include <unordered_map>
 #include <vector>
+
+#include "handle_registry.h"
 
 namespace platform {
 namespace {
@@ -29,21 +30,16 @@ struct Window {
 std::mutex registryLock;
 std::condition_variable registryIdle;
 
-std::unordered_map<uintptr_t, Window*>& Registry() {
-    static std::unordered_map<uintptr_t, Window*> windows;
+// Guarded by registryLock.
+HandleRegistry<Window, HWND>& Registry() {
+    static HandleRegistry<Window, HWND> windows;
     return windows;
 }
-uintptr_t lastHandle = 0;  // guarded by registryLock; handles are multiples of 4 from 4 up
 
 // The live window that `handle` names, or null with ERROR_INVALID_WINDOW_HANDLE as the last
 // error; under registryLock.
 Window* LookUpWindow(HWND handle) {
-    const auto found = Registry().find(reinterpret_cast<uintptr_t>(handle));
-    if (found == Registry().end()) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return nullptr;
-    }
-    return found->second;
+    return Registry().Find(handle, ERROR_INVALID_WINDOW_HANDLE);
 }
 
 // Runs `call` with the window's callbacks; false when the handle names no live window.
@@ -106,22 +102,17 @@ using platform::WithWindow;
 // A window comes to life registered, as CreateWindowEx makes one that IsWindow knows.
 extern "C" HWND TavorenCreateWindow(const TavorenWindowCallbacks* callbacks) {
     if (!callbacks) return nullptr;
-    auto* window = new platform::Window{*callbacks};
+    auto window = std::make_unique<platform::Window>(platform::Window{*callbacks});
     std::lock_guard lock(platform::registryLock);
-    platform::lastHandle += 4;
-    platform::Registry().emplace(platform::lastHandle, window);
-    return reinterpret_cast<HWND>(platform::lastHandle);
+    return platform::Registry().Add(std::move(window));
 }
 
 // As DestroyWindow: the handle is dead from here on, and no callback runs after the return.
 extern "C" void TavorenDestroyWindow(HWND handle) {
     std::unique_lock lock(platform::registryLock);
-    const auto found = platform::Registry().find(reinterpret_cast<uintptr_t>(handle));
-    if (found == platform::Registry().end()) return;
-    platform::Window* window = found->second;
-    platform::Registry().erase(found);
-    platform::registryIdle.wait(lock, [window] { return window->busy == 0; });
-    delete window;
+    const std::unique_ptr<platform::Window> window = platform::Registry().Remove(handle);
+    if (!window) return;
+    platform::registryIdle.wait(lock, [&window] { return window->busy == 0; });
 }
 
 // GetClientRect: 0, 0 to the client size; FALSE with ERROR_INVALID_WINDOW_HANDLE for a
@@ -150,9 +141,7 @@ extern "C" BOOL InvalidateRect(HWND window, const RECT* /*rect*/, BOOL /*erase*/
     std::vector<HWND> all;
     {
         std::lock_guard lock(platform::registryLock);
-        for (const auto& [number, w] : platform::Registry()) {
-            all.push_back(reinterpret_cast<HWND>(number));
-        }
+        all = platform::Registry().Handles();
     }
     for (HWND w : all) InvalidateRect(w, nullptr, FALSE);
     return TRUE;
@@ -183,7 +172,7 @@ extern "C" BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lP
 // IsWindow: whether the handle names a live window.
 extern "C" BOOL IsWindow(HWND window) {
     std::lock_guard lock(platform::registryLock);
-    return platform::Registry().count(reinterpret_cast<uintptr_t>(window)) != 0;
+    return platform::Registry().Contains(window);
 }
 
 // SetForegroundWindow: the host's window manager decides what comes to the front; here it

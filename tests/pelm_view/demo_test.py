@@ -79,29 +79,31 @@ def check_surround(picture, width, height, inner, colour, label):
                   f"{label}: pixel {x},{y} outside the picture is {picture[at:at + 3].hex()}")
 
 
+def four_frames_in(viewer, work, width, height):
+    """The first four frames of the demo in a window of width x height on the blue host
+    colour, as RGB bytes each."""
+    out_dir = os.path.join(work, f"{width}x{height}")
+    run(viewer, out_dir, "--background", f"{BLUE:06X}", "--size", f"{width}x{height}",
+        "--frames", "4")
+    got = frames.read_pngs([os.path.join(out_dir, n) for n in frames.written_frames(out_dir)])
+    size = width * height * 3
+    check(len(got) == 4 * size, f"the frames are not 4 of {width}x{height}")
+    return [got[f * size:(f + 1) * size] for f in range(4)]
+
+
 def case_placement(viewer, demo, work):
     """A larger window: the picture 1:1 in the middle, the host's colour around it. A smaller
     one: shrunk to fit, keeping its aspect ratio, drawn with linear interpolation (at half
     size that is the mean of each 2x2 block, give or take one)."""
     reference = reference_frames(demo, BLUE)
     canvas = WIDTH * HEIGHT * 3
-    out_dir = os.path.join(work, "larger")
-    run(viewer, out_dir, "--background", f"{BLUE:06X}", "--size", "200x160", "--frames", "4")
-    got = frames.read_pngs([os.path.join(out_dir, n) for n in frames.written_frames(out_dir)])
-    check(len(got) == 4 * 200 * 160 * 3, "the larger window's frames are not 4 of 200x160")
-    for f in range(4):
-        picture = got[f * 200 * 160 * 3:(f + 1) * 200 * 160 * 3]
+    for f, picture in enumerate(four_frames_in(viewer, work, 200, 160)):
         check_surround(picture, 200, 160, (20, 20, WIDTH, HEIGHT), BLUE, f"200x160 frame {f}")
         wrong = frames.first_difference(crop(picture, 200, 20, 20, WIDTH, HEIGHT),
                                         reference[f * canvas:(f + 1) * canvas], WIDTH)
         check(wrong is None, f"200x160 frame {f}: the picture differs at {wrong}")
 
-    out_dir = os.path.join(work, "smaller")
-    run(viewer, out_dir, "--background", f"{BLUE:06X}", "--size", "100x60", "--frames", "4")
-    got = frames.read_pngs([os.path.join(out_dir, n) for n in frames.written_frames(out_dir)])
-    check(len(got) == 4 * 100 * 60 * 3, "the smaller window's frames are not 4 of 100x60")
-    for f in range(4):
-        picture = got[f * 100 * 60 * 3:(f + 1) * 100 * 60 * 3]
+    for f, picture in enumerate(four_frames_in(viewer, work, 100, 60)):
         check_surround(picture, 100, 60, (10, 0, 80, 60), BLUE, f"100x60 frame {f}")
         source = reference[f * canvas:(f + 1) * canvas]
         halved = bytearray()

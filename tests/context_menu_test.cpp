@@ -18,7 +18,6 @@ void PrintTo(const TestWindow::MenuItem& item, std::ostream* out) {
 
 namespace {
 
-constexpr unsigned kTimeout = ViewerTest::kTimeout;
 constexpr uint16_t kLongDelay = 3000;  // hundredths: longer than any wait here
 
 using Items = std::vector<TestWindow::MenuItem>;

@@ -18,7 +18,6 @@ static_assert(VM_PLAY == 0x0402 && VM_STOP == 0x0403 && VM_PAUSE == 0x0404 &&
               VM_ROTATE == 0x040F && VM_SETBKCOLOR == 0x0411 && VM_NOTIFY == 0x0463);
 static_assert(kNotifyRotated == 4 && kNotifyTimingChanged == 5);
 
-constexpr unsigned kTimeout = ViewerTest::kTimeout;
 constexpr uint16_t kLongDelay = 3000;  // hundredths: longer than any wait here
 
 struct HandleMessageTest : ViewerTest {

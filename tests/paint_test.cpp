@@ -122,6 +122,16 @@ TEST_F(PaintTest, LinearInterpolationBlendsWhereNearestDoesNot) {
     EXPECT_LE((edge >> 8) & 0xFF, 0x10u) << std::hex << edge;
 }
 
+TEST_F(PaintTest, AnInterpolationByteThatNamesNoModeLeavesTheHostColour) {
+    // The host's byte goes to Direct2D as it is; a mode it does not know is refused with
+    // nothing of the picture drawn, over the window cleared to the host colour.
+    for (const BYTE interpolation : {BYTE{2}, BYTE{70}, BYTE{255}}) {
+        auto capture = Paint({0, 0, 4, 2}, {0, 0, 40, 20}, interpolation);
+        EXPECT_EQ(harness_.At(capture, 5, 5), kHost) << int{interpolation};
+        EXPECT_EQ(harness_.At(capture, 35, 15), kHost) << int{interpolation};
+    }
+}
+
 TEST_F(PaintTest, AnOccludedWindowIsNotDrawn) {
     if (RunningUnderWine())
         GTEST_SKIP() << "an Xvfb window under Wine cannot be occluded on demand";

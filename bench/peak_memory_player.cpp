@@ -1,0 +1,235 @@
+// The peak resident memory of playing one animation through the shipped module, as a host
+// plays it: the module loaded by file and its one export, the image opened from its path, a
+// window of the canvas's size attached, every frame reached with VM_STEP (as pelm-view's
+// headless run does, so no frame is skipped and nothing depends on time) and painted 1:1 with
+// Render. The window's present keeps nothing, so the figure is the module's and the
+// stand-in's, not a host's copy of the pixels.
+//
+//   peak_memory_player MODULE --baseline        loads the module and reads its record, only
+//   peak_memory_player MODULE --describe FILE...  what the module makes of each file
+//   peak_memory_player MODULE FILE              plays FILE
+// Each prints one JSON object a line. "hwm_kb" is the peak resident memory of this process
+// image (VmHWM of /proc/self/status); "maxrss_kb" is getrusage's ru_maxrss, which Linux carries
+// over an exec from the process image before it, so a parent's size can hide it when a large
+// parent (a Python driver, say) starts this program.
+#include <dlfcn.h>
+#include <sys/resource.h>
+#include <tavoren_window.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "host/viewer_messages.h"
+#include "module/module_info.h"
+#include "tests/support/wide_path.h"
+
+namespace {
+
+constexpr auto kPaintTimeout = std::chrono::seconds(10);
+
+long MaxResidentKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+long HighWaterKb() {
+    long kb = -1;
+    if (FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof(line), status)) {
+            if (std::sscanf(line, "VmHWM: %ld kB", &kb) == 1) break;
+        }
+        std::fclose(status);
+    }
+    return kb;
+}
+
+// The record of the module at `path`, or null with the reason printed.
+const ModuleInfo* LoadModule(const char* path) {
+    void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        std::fprintf(stderr, "peak_memory_player: cannot load %s: %s\n", path, dlerror());
+        return nullptr;
+    }
+    using GetModuleInfoFn = ModuleInfo* (*)(void*);
+    auto getInfo = reinterpret_cast<GetModuleInfoFn>(dlsym(handle, "GetTavorenModuleInfo"));
+    const ModuleInfo* info = getInfo ? getInfo(nullptr) : nullptr;
+    if (!info || !info->signature || std::strcmp(info->signature, "PelmTavorenModule") != 0) {
+        std::fprintf(stderr, "peak_memory_player: %s is not a Pelm module\n", path);
+        return nullptr;
+    }
+    return info;
+}
+
+// A window of a fixed client size that counts paint requests and shows nothing.
+class CountingWindow {
+  public:
+    CountingWindow(int width, int height) : width_(width), height_(height) {
+        callbacks_ = {this, ClientSize, ClientOrigin, Invalidate, Post, Present, Occluded, nullptr};
+        hwnd_ = TavorenCreateWindow(&callbacks_);
+    }
+    ~CountingWindow() { TavorenDestroyWindow(hwnd_); }
+    CountingWindow(const CountingWindow&) = delete;
+    CountingWindow& operator=(const CountingWindow&) = delete;
+    HWND hwnd() const { return hwnd_; }
+
+    void Forget() {
+        std::lock_guard lock(mutex_);
+        invalidations_ = 0;
+    }
+    bool WaitFor(int count) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, kPaintTimeout, [&] { return invalidations_ >= count; });
+    }
+
+  private:
+    static void ClientSize(void* context, int* width, int* height) {
+        *width = static_cast<CountingWindow*>(context)->width_;
+        *height = static_cast<CountingWindow*>(context)->height_;
+    }
+    static void ClientOrigin(void*, int* x, int* y) { *x = *y = 0; }
+    static void Invalidate(void* context) {
+        auto* self = static_cast<CountingWindow*>(context);
+        std::lock_guard lock(self->mutex_);
+        ++self->invalidations_;
+        self->changed_.notify_all();
+    }
+    static int Post(void*, UINT, WPARAM, LPARAM) { return 1; }
+    static void Present(void*, const BYTE*, int, int, int) {}
+    static int Occluded(void*) { return 0; }
+
+    const int width_, height_;
+    TavorenWindowCallbacks callbacks_;
+    HWND hwnd_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int invalidations_ = 0;
+};
+
+struct Opened {
+    TavorenGif* viewer = nullptr;
+    bool loaded = false;
+    UINT32 frames = 0;
+    UINT32 size[2] = {0, 0};
+};
+
+INT32 CountFrames(UINT32, UINT32 total, void* userData) {
+    *static_cast<UINT32*>(userData) = total;
+    return 0;
+}
+
+// A new viewer with `file` loaded; the frame count is the load's progress total, as a host
+// learns it.
+Opened Open(const ModuleInfo& module, const char* file) {
+    Opened opened;
+    opened.viewer = module.createInstance(nullptr);
+    const auto path = Wide(file);
+    opened.loaded = module.loadImageSource(opened.viewer, path.c_str(), nullptr, 0, nullptr, 0, 0,
+                                           &CountFrames, &opened.frames) == 0;
+    if (opened.loaded) {
+        module.handleMessage(opened.viewer, VM_GETSIZE, reinterpret_cast<WPARAM>(opened.size), 0);
+    }
+    return opened;
+}
+
+std::string Escaped(const char* text) {
+    std::string out;
+    for (; *text; ++text) {
+        if (*text == '"' || *text == '\\') out += '\\';
+        out += *text;
+    }
+    return out;
+}
+
+int Describe(const ModuleInfo& module, int count, char** files) {
+    for (int i = 0; i < count; ++i) {
+        Opened opened = Open(module, files[i]);
+        std::printf(
+            "{\"file\": \"%s\", \"loaded\": %s, \"frames\": %u, \"width\": %u, "
+            "\"height\": %u}\n",
+            Escaped(files[i]).c_str(), opened.loaded ? "true" : "false", opened.frames,
+            opened.size[0], opened.size[1]);
+        module.destroyInstance(opened.viewer);
+    }
+    return 0;
+}
+
+// Steps through every frame and paints each; false, with the reason printed, on a failure.
+bool PlayAllFrames(const ModuleInfo& module, TavorenGif* viewer, CountingWindow& window,
+                   UINT32 frames, LONG width, LONG height) {
+    const RECT source{0, 0, width, height}, dest{0, 0, width, height};
+    if (frames == 1) {
+        if (module.render(viewer, 0, &source, &dest, 0) == 0) return true;
+        std::fprintf(stderr, "peak_memory_player: Render failed on the still\n");
+        return false;
+    }
+    // The first step composes frame 0 and frame 1 (two paint requests); each further step
+    // one frame, and the last goes round to frame 0 again.
+    for (UINT32 step = 1; step <= frames; ++step) {
+        window.Forget();
+        module.handleMessage(viewer, VM_STEP, 0, 0);
+        if (!window.WaitFor(step == 1 ? 2 : 1)) {
+            std::fprintf(stderr, "peak_memory_player: no paint request after step %u\n", step);
+            return false;
+        }
+        if (module.render(viewer, 0, &source, &dest, 0) != 0) {
+            std::fprintf(stderr, "peak_memory_player: Render failed at step %u\n", step);
+            return false;
+        }
+    }
+    return true;
+}
+
+int Play(const ModuleInfo& module, const char* file) {
+    Opened opened = Open(module, file);
+    if (!opened.loaded || opened.size[0] == 0 || opened.size[1] == 0) {
+        std::fprintf(stderr, "peak_memory_player: the module cannot open %s\n", file);
+        module.destroyInstance(opened.viewer);
+        return 3;
+    }
+    const LONG width = static_cast<LONG>(opened.size[0]),
+               height = static_cast<LONG>(opened.size[1]);
+    bool played = false;
+    {
+        CountingWindow window(width, height);
+        played = module.attachWindow(opened.viewer, window.hwnd()) == 0 &&
+                 PlayAllFrames(module, opened.viewer, window, opened.frames, width, height);
+        // The viewer's teardown stops its worker, which asks this window for paints until then.
+        module.destroyInstance(opened.viewer);
+    }
+    if (!played) return 1;
+    std::printf(
+        "{\"file\": \"%s\", \"frames\": %u, \"width\": %ld, \"height\": %ld, "
+        "\"hwm_kb\": %ld, \"maxrss_kb\": %ld}\n",
+        Escaped(file).c_str(), opened.frames, static_cast<long>(width), static_cast<long>(height),
+        HighWaterKb(), MaxResidentKb());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s MODULE (--baseline | --describe FILE... | FILE)\n",
+                     argv[0]);
+        return 2;
+    }
+    const ModuleInfo* module = LoadModule(argv[1]);
+    if (!module) return 1;
+    if (std::strcmp(argv[2], "--baseline") == 0) {
+        std::printf("{\"baseline\": true, \"hwm_kb\": %ld, \"maxrss_kb\": %ld}\n", HighWaterKb(),
+                    MaxResidentKb());
+        return 0;
+    }
+    if (std::strcmp(argv[2], "--describe") == 0) return Describe(*module, argc - 3, argv + 3);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s MODULE FILE\n", argv[0]);
+        return 2;
+    }
+    return Play(*module, argv[2]);
+}

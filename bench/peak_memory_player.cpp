@@ -23,13 +23,12 @@
 #include <mutex>
 #include <string>
 
+#include "bench/counting_window.h"
 #include "host/viewer_messages.h"
 #include "module/module_info.h"
 #include "tests/support/wide_path.h"
 
 namespace {
-
-constexpr auto kPaintTimeout = std::chrono::seconds(10);
 
 long MaxResidentKb() {
     rusage usage{};
@@ -65,51 +64,6 @@ const ModuleInfo* LoadModule(const char* path) {
     }
     return info;
 }
-
-// A window of a fixed client size that counts paint requests and shows nothing.
-class CountingWindow {
-  public:
-    CountingWindow(int width, int height) : width_(width), height_(height) {
-        callbacks_ = {this, ClientSize, ClientOrigin, Invalidate, Post, Present, Occluded, nullptr};
-        hwnd_ = TavorenCreateWindow(&callbacks_);
-    }
-    ~CountingWindow() { TavorenDestroyWindow(hwnd_); }
-    CountingWindow(const CountingWindow&) = delete;
-    CountingWindow& operator=(const CountingWindow&) = delete;
-    HWND hwnd() const { return hwnd_; }
-
-    void Forget() {
-        std::lock_guard lock(mutex_);
-        invalidations_ = 0;
-    }
-    bool WaitFor(int count) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, kPaintTimeout, [&] { return invalidations_ >= count; });
-    }
-
-  private:
-    static void ClientSize(void* context, int* width, int* height) {
-        *width = static_cast<CountingWindow*>(context)->width_;
-        *height = static_cast<CountingWindow*>(context)->height_;
-    }
-    static void ClientOrigin(void*, int* x, int* y) { *x = *y = 0; }
-    static void Invalidate(void* context) {
-        auto* self = static_cast<CountingWindow*>(context);
-        std::lock_guard lock(self->mutex_);
-        ++self->invalidations_;
-        self->changed_.notify_all();
-    }
-    static int Post(void*, UINT, WPARAM, LPARAM) { return 1; }
-    static void Present(void*, const BYTE*, int, int, int) {}
-    static int Occluded(void*) { return 0; }
-
-    const int width_, height_;
-    TavorenWindowCallbacks callbacks_;
-    HWND hwnd_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int invalidations_ = 0;
-};
 
 struct Opened {
     TavorenGif* viewer = nullptr;
@@ -173,7 +127,7 @@ bool PlayAllFrames(const ModuleInfo& module, TavorenGif* viewer, CountingWindow&
     for (UINT32 step = 1; step <= frames; ++step) {
         window.Forget();
         module.handleMessage(viewer, VM_STEP, 0, 0);
-        if (!window.WaitFor(step == 1 ? 2 : 1)) {
+        if (!window.WaitFor(step == 1 ? 2 : 1, std::chrono::seconds(10))) {
             std::fprintf(stderr, "peak_memory_player: no paint request after step %u\n", step);
             return false;
         }

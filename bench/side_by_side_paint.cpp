@@ -15,39 +15,12 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/counting_window.h"
 #include "bench/file_arguments.h"
 #include "module/entry_points.h"
 #include "module/tavoren_gif.h"
 
 namespace {
-
-// A window of a fixed client size that lets the module paint and shows nothing.
-class BlindWindow {
-  public:
-    BlindWindow(int width, int height) : width_(width), height_(height) {
-        callbacks_ = {this, ClientSize, ClientOrigin, Invalidate, Post, Present, Occluded, nullptr};
-        hwnd_ = TavorenCreateWindow(&callbacks_);
-    }
-    ~BlindWindow() { TavorenDestroyWindow(hwnd_); }
-    BlindWindow(const BlindWindow&) = delete;
-    BlindWindow& operator=(const BlindWindow&) = delete;
-    HWND hwnd() const { return hwnd_; }
-
-  private:
-    static void ClientSize(void* context, int* width, int* height) {
-        *width = static_cast<BlindWindow*>(context)->width_;
-        *height = static_cast<BlindWindow*>(context)->height_;
-    }
-    static void ClientOrigin(void*, int* x, int* y) { *x = *y = 0; }
-    static void Invalidate(void*) {}
-    static int Post(void*, UINT, WPARAM, LPARAM) { return 1; }
-    static void Present(void*, const BYTE*, int, int, int) {}
-    static int Occluded(void*) { return 0; }
-
-    const int width_, height_;
-    TavorenWindowCallbacks callbacks_;
-    HWND hwnd_;
-};
 
 void RenderCanvas(benchmark::State& state, const std::filesystem::path& file) {
     const std::vector<uint8_t> bytes = FileBytes(file);
@@ -60,7 +33,7 @@ void RenderCanvas(benchmark::State& state, const std::filesystem::path& file) {
     }
     const LONG width = static_cast<LONG>(viewer->width), height = static_cast<LONG>(viewer->height);
     {
-        BlindWindow window(width, height);
+        CountingWindow window(width, height);
         if (AttachWindow(viewer, window.hwnd()) != 0 || !viewer->ComposeFrame()) {
             DestroyInstance(viewer);
             return state.SkipWithError("the module did not compose frame 0");

@@ -7,6 +7,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_OBJDUMP ${MINGW_TRIPLE}-objdump CACHE FILEPATH "objdump for the target")
 
-# Tests run under Wine; the test script sets WINEPREFIX and keeps the wineserver alive.
-find_program(WINE_PROGRAM wine REQUIRED)
+# Tests run under Wine; the test script sets WINEPREFIX and keeps the wineserver alive. Each
+# target runs under the loader of its own width: Debian's `wine` script prefers the 32-bit
+# loader whenever wine32 is installed, and that loader cannot start where the kernel refuses
+# 32-bit programs, even for a 64-bit executable.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  find_program(WINE_PROGRAM NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
+else()
+  # May be absent or unable to run; the test script then reports this target's tests as skipped.
+  find_program(WINE_PROGRAM NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
+endif()
 set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})

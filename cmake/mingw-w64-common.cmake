@@ -11,10 +11,12 @@ set(CMAKE_OBJDUMP ${MINGW_TRIPLE}-objdump CACHE FILEPATH "objdump for the target
 # target runs under the loader of its own width: Debian's `wine` script prefers the 32-bit
 # loader whenever wine32 is installed, and that loader cannot start where the kernel refuses
 # 32-bit programs, even for a 64-bit executable.
+# (Not WINE_PROGRAM, which older build trees cached as that script.)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-  find_program(WINE_PROGRAM NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
+  find_program(TAVOREN_WINE_LOADER NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
 else()
-  # May be absent or unable to run; the test script then reports this target's tests as skipped.
-  find_program(WINE_PROGRAM NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
+  # May be absent or unable to run: tools/test-all then runs only this target's checks that
+  # need no execution and reports the rest as skipped.
+  find_program(TAVOREN_WINE_LOADER NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
 endif()
-set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${TAVOREN_WINE_LOADER})

@@ -48,6 +48,8 @@ else()
 endif()
 list(LENGTH exports count)
 message(STATUS "exports (${count}): ${exports}")
-if(NOT count EQUAL 1 OR NOT exports MATCHES "GetTavorenModuleInfo$")
+# Exactly the name: a 32-bit build that decorated it (_GetTavorenModuleInfo@0) is not found by
+# a host that asks for GetTavorenModuleInfo.
+if(NOT exports STREQUAL "GetTavorenModuleInfo")
   message(FATAL_ERROR "the module must export GetTavorenModuleInfo alone, found: ${exports}")
 endif()

@@ -2,7 +2,10 @@
 """Sums up one build's test run: the cases of each gtest report, and every other ctest test
 as one case. Prints one line for the build and writes the counts for the final total.
 
-usage: summarize_tests.py LABEL CTEST_JUNIT GTEST_REPORT_DIR COUNTS_FILE
+usage: summarize_tests.py LABEL CTEST_JUNIT GTEST_REPORT_DIR COUNTS_FILE [REASON EXECUTABLE...]
+
+With REASON, the executables named after it were not run on this machine: each counts as one
+skipped test, and the build's line says why.
 """
 import os
 import sys
@@ -24,6 +27,7 @@ def gtest_counts(path):
 
 def main():
     label, junit, report_dir, counts_file = sys.argv[1:5]
+    reason, not_run = (sys.argv[5], sorted(set(sys.argv[6:]))) if len(sys.argv) > 5 else ("", [])
     passed = failed = skipped = 0
     if os.path.exists(junit):
         for test in ET.parse(junit).getroot().iter("testcase"):
@@ -43,7 +47,11 @@ def main():
             passed, failed, skipped = passed + p, failed + f, skipped + s
     else:
         failed = 1
-    print(f"{label}: {passed} passed, {failed} failed, {skipped} skipped")
+    skipped += len(not_run)
+    line = f"{label}: {passed} passed, {failed} failed, {skipped} skipped"
+    if not_run:
+        line += f" (not run: {reason}: {', '.join(not_run)})"
+    print(line)
     with open(counts_file, "a") as out:
         out.write(f"{label} {passed} {failed} {skipped}\n")
 

@@ -120,7 +120,7 @@ void WebPAnimDecode(benchmark::State& state, const std::filesystem::path& file) 
     const std::vector<uint8_t> bytes = FileBytes(file);
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options)) return state.SkipWithError("libwebp options");
-    options.color_mode = MODE_bgrA;
+    options.color_mode = MODE_RGBA;  // as the stand-in decodes
     options.use_threads = 0;
     const WebPData data{bytes.data(), bytes.size()};
     std::unique_ptr<WebPAnimDecoder, AnimDecoderDeleter> decoder(

@@ -2,6 +2,7 @@
 #include "module_info.h"
 
 #include "entry_points.h"
+#include "module_identity.h"
 #include "module_export.h"
 
 namespace {
@@ -13,8 +14,8 @@ ModuleInfo moduleInfo = {
     {0, 0},
     "TavorenGif2",
     "*.gif|*.webp",
-    TEXT("GifAnimation Viewer Module ver. 0.2"),
-    TEXT("Copyright (C) 2026 The Pelm_TavorenGif developers"),
+    TEXT(TAVOREN_MODULE_DESCRIPTION),
+    TEXT(TAVOREN_MODULE_COPYRIGHT),
     CreateInstance,
     DestroyInstance,
     LoadImageSource,

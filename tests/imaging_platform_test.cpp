@@ -8,6 +8,11 @@
 #include <cstring>
 
 #include "support/gif_builder.h"
+#include "support/platform_info.h"
+
+#if TAVOREN_HAS_WEBP_BUILDER
+#include "support/webp_builder.h"
+#endif
 
 namespace {
 
@@ -153,6 +158,63 @@ TEST_F(ImagingPlatformTest, ADecoderOutlivesItsFactoryAndTheCallersBytes) {
     EXPECT_EQ(count, 2u);
     ComPtr<IWICBitmapFrameDecode> frame;
     EXPECT_EQ(decoder->GetFrame(1, frame.GetAddressOf()), S_OK);
+}
+
+// Windows' WebP decoder hands out its frames as 32bppRGBA: bytes R, G, B, A with straight
+// alpha. The module then goes through the converter's swap and premultiplication, which a
+// decoder giving premultiplied BGRA already would leave untried.
+TEST_F(ImagingPlatformTest, WebPFramesAreStraightRgbaThatTheConverterPremultiplies) {
+    SKIP_WITHOUT_WEBP_DECODER();
+#if !TAVOREN_HAS_WEBP_BUILDER
+    GTEST_SKIP() << "no WebP encoder in this build to make the image";
+#else
+    // Half, almost and fully opaque, and fully transparent: red, green and blue all differ.
+    const std::vector<uint32_t> argb = {0x80FF4020, 0xFE102030, 0xFF0A0B0C, 0x00123456,
+                                        0x01FFFFFF, 0x7F804020, 0xC0336699, 0x40FFFFFF};
+    WebPTestFrame first;
+    first.pixels = argb;
+    WebPTestFrame second;  // a second frame, so that the file is an animation
+    ComPtr<IWICBitmapDecoder> decoder;
+    ASSERT_EQ(Open(BuildAnimatedWebP(4, 2, {first, second}), &decoder), S_OK);
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ASSERT_EQ(decoder->GetFrame(0, frame.GetAddressOf()), S_OK);
+    WICPixelFormatGUID format{};
+    ASSERT_EQ(frame->GetPixelFormat(&format), S_OK);
+    EXPECT_TRUE(IsEqualGUID(format, GUID_WICPixelFormat32bppRGBA));
+
+    std::vector<BYTE> straight(argb.size() * 4);
+    ASSERT_EQ(frame->CopyPixels(nullptr, 16, static_cast<UINT>(straight.size()), straight.data()),
+              S_OK);
+    ComPtr<IWICFormatConverter> converter;
+    ASSERT_EQ(factory_->CreateFormatConverter(converter.GetAddressOf()), S_OK);
+    ASSERT_EQ(
+        converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                              nullptr, 0.0, WICBitmapPaletteTypeCustom),
+        S_OK);
+    std::vector<BYTE> converted(argb.size() * 4);
+    ASSERT_EQ(
+        converter->CopyPixels(nullptr, 16, static_cast<UINT>(converted.size()), converted.data()),
+        S_OK);
+
+    for (size_t i = 0; i < argb.size(); ++i) {
+        SCOPED_TRACE(i);
+        const int a = static_cast<int>(argb[i] >> 24);
+        const int rgb[3] = {static_cast<int>((argb[i] >> 16) & 0xFF),
+                            static_cast<int>((argb[i] >> 8) & 0xFF),
+                            static_cast<int>(argb[i] & 0xFF)};
+        const BYTE* rgba = &straight[4 * i];
+        EXPECT_EQ(rgba[3], a);
+        EXPECT_EQ(rgba[0], rgb[0]) << "red first";
+        EXPECT_EQ(rgba[1], rgb[1]);
+        EXPECT_EQ(rgba[2], rgb[2]) << "blue third";
+        // Premultiplied and rounded to nearest, as Windows' converter does, in B, G, R, A.
+        const BYTE* bgra = &converted[4 * i];
+        EXPECT_EQ(bgra[3], a);
+        EXPECT_EQ(bgra[2], (rgb[0] * a + 127) / 255) << "red";
+        EXPECT_EQ(bgra[1], (rgb[1] * a + 127) / 255) << "green";
+        EXPECT_EQ(bgra[0], (rgb[2] * a + 127) / 255) << "blue";
+    }
+#endif
 }
 
 TEST(PlatformStreams, MemoryStreamKeepsItsOwnCopy) {

@@ -4,8 +4,12 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "module/module_info.h"
+#if defined(_WIN32)
+#include "module_version.h"
+#endif
 #include "support/module_loader.h"
 
 namespace {
@@ -87,6 +91,59 @@ TEST_F(ModuleBoundaryTest, RecordLayoutMatchesTheHostsOffsets) {
     if (wide) {
         EXPECT_EQ(FieldAt<UINT32>(108), 0u) << "alignment after trailerValue";
     }
+}
+
+#if defined(_WIN32)
+// One string of the file's version resource (U.S. English, Unicode), empty when absent.
+std::u16string VersionString(const std::vector<BYTE>& block, const wchar_t* name) {
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    WCHAR* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) ||
+        !value) {
+        return {};
+    }
+    return Wide(value);
+}
+#endif
+
+// What Explorer's Details tab and a host's plug-in list read from the file: the project's
+// version, the record's own description and the name the module ships under.
+TEST_F(ModuleBoundaryTest, VersionResourceNamesTheModuleAsItsRecordDoes) {
+#if !defined(_WIN32)
+    GTEST_SKIP() << "a Linux shared object has no version resource";
+#else
+    HMODULE handle = GetModuleHandleW(L"" TAVOREN_MODULE_FILE);
+    ASSERT_NE(handle, nullptr);
+    WCHAR path[MAX_PATH * 4];
+    ASSERT_GT(GetModuleFileNameW(handle, path, MAX_PATH * 4), 0u);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    ASSERT_GT(size, 0u) << "no version resource (error " << GetLastError() << ")";
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path, 0, size, block.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS,
+              static_cast<DWORD>(MAKELONG(TAVOREN_VERSION_MINOR, TAVOREN_VERSION_MAJOR)));
+    EXPECT_EQ(fixed->dwFileVersionLS,
+              static_cast<DWORD>(MAKELONG(TAVOREN_VERSION_TWEAK, TAVOREN_VERSION_PATCH)));
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+
+    EXPECT_EQ(VersionString(block, L"FileDescription"), Wide(info_->description));
+    EXPECT_EQ(VersionString(block, L"FileDescription"), u"GifAnimation Viewer Module ver. 0.2");
+    EXPECT_EQ(VersionString(block, L"LegalCopyright"), Wide(info_->copyright));
+    EXPECT_EQ(VersionString(block, L"OriginalFilename"),
+              sizeof(void*) == 8 ? u"Pelm_TavorenGif.tvm64" : u"Pelm_TavorenGif.tvm32");
+    EXPECT_EQ(VersionString(block, L"FileVersion"), u"" TAVOREN_VERSION_STRING);
+    EXPECT_EQ(VersionString(block, L"ProductVersion"), u"" TAVOREN_VERSION_STRING);
+    EXPECT_EQ(VersionString(block, L"ProductName"), u"Pelm_TavorenGif");
+#endif
 }
 
 TEST_F(ModuleBoundaryTest, EntryPointsThroughTheRecordBeforeAnyImage) {

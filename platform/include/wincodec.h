@@ -55,6 +55,7 @@ EXTERN_GUID(GUID_ContainerFormatJpeg);
 EXTERN_GUID(GUID_ContainerFormatBmp);
 EXTERN_GUID(GUID_WICPixelFormat32bppPBGRA);
 EXTERN_GUID(GUID_WICPixelFormat32bppBGRA);
+EXTERN_GUID(GUID_WICPixelFormat32bppRGBA);
 EXTERN_GUID(GUID_WICPixelFormat8bppIndexed);
 
 typedef struct WICRect {

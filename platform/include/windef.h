@@ -39,7 +39,9 @@ typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
-#define TEXT(quote) u##quote
+// Two levels, as on Windows, so that a macro naming a string literal is expanded first.
+#define __TEXT(quote) u##quote
+#define TEXT(quote) __TEXT(quote)
 
 typedef UINT_PTR WPARAM;
 typedef LONG_PTR LPARAM;

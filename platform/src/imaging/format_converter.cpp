@@ -1,5 +1,6 @@
 // The format converter, to 32bppPBGRA only: the one target the module asks for. It takes 8bpp
-// indexed sources through their palette, 32bppBGRA by premultiplying and 32bppPBGRA as is.
+// indexed sources through their palette, 32bppBGRA by premultiplying, 32bppRGBA (the WebP
+// decoder's) by swapping red and blue and premultiplying, and 32bppPBGRA as is.
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -9,7 +10,7 @@
 namespace platform::imaging {
 namespace {
 
-enum class Source { Indexed, Straight, Premultiplied };
+enum class Source { Indexed, Straight, StraightRgba, Premultiplied };
 
 // Premultiplies as Wine's converter does, rounding to nearest.
 UINT32 Premultiply(UINT32 color) {
@@ -20,6 +21,11 @@ UINT32 Premultiply(UINT32 color) {
         out |= ((((color >> shift) & 0xFF) * alpha + 127) / 255) << shift;
     }
     return out;
+}
+
+// Bytes R, G, B, A read as a little-endian word, to bytes B, G, R, A.
+UINT32 SwapRedAndBlue(UINT32 color) {
+    return (color & 0xFF00FF00) | ((color >> 16) & 0xFF) | ((color & 0xFF) << 16);
 }
 
 class FormatConverter final : public ComObject<IWICFormatConverter> {
@@ -54,6 +60,8 @@ class FormatConverter final : public ComObject<IWICFormatConverter> {
             kind_ = Source::Indexed;
         } else if (IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA)) {
             kind_ = Source::Straight;
+        } else if (IsEqualGUID(format, GUID_WICPixelFormat32bppRGBA)) {
+            kind_ = Source::StraightRgba;
         } else if (IsEqualGUID(format, GUID_WICPixelFormat32bppPBGRA)) {
             kind_ = Source::Premultiplied;
         } else {
@@ -89,8 +97,8 @@ class FormatConverter final : public ComObject<IWICFormatConverter> {
     }
 
     // The rect converted, into the caller's buffer with no copy of our own: indexed and straight
-    // pixels are fetched into the buffer itself and widened or premultiplied there. WRONGSTATE
-    // before Initialize, as Wine answers.
+    // pixels are fetched into the buffer itself and widened, swapped or premultiplied there.
+    // WRONGSTATE before Initialize, as Wine answers.
     HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* prc, UINT stride, UINT bufferSize,
                                          BYTE* buffer) override {
         IWICBitmapSource* source = Initialized();
@@ -131,6 +139,7 @@ class FormatConverter final : public ComObject<IWICFormatConverter> {
                 for (size_t x = 0; x < static_cast<UINT>(rect.Width); ++x) {
                     UINT32 color;
                     std::memcpy(&color, row + 4 * x, 4);
+                    if (kind_ == Source::StraightRgba) color = SwapRedAndBlue(color);
                     color = Premultiply(color);
                     std::memcpy(row + 4 * x, &color, 4);
                 }

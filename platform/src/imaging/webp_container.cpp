@@ -3,9 +3,9 @@
 // and placed at the origin.
 //
 // The pixels come from libwebp's animation decoder, which composes each frame onto the canvas
-// left by the one before (a still WebP is a one-frame animation to it). Its output is
-// premultiplied BGRA, 32bppPBGRA, the format Direct2D draws and the module converts to: the
-// frames carry it as is, with no conversion on the way.
+// left by the one before (a still WebP is a one-frame animation to it). Frames are handed out
+// as Windows' WebP decoder hands them out: 32bppRGBA, bytes R, G, B, A with straight alpha, so
+// that the module's format converter premultiplies and swaps them on the way to 32bppPBGRA.
 #include <webp/demux.h>
 
 #include <cstring>
@@ -43,7 +43,7 @@ class WebPContainer final : public Container {
         return WINCODEC_ERR_PROPERTYNOTFOUND;
     }
     const std::vector<WICColor>& GlobalPalette() const override { return noPalette_; }
-    const GUID& PixelFormat(UINT) const override { return GUID_WICPixelFormat32bppPBGRA; }
+    const GUID& PixelFormat(UINT) const override { return GUID_WICPixelFormat32bppRGBA; }
     HRESULT CopyPixels(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) override;
 
   private:
@@ -73,7 +73,7 @@ HRESULT WebPContainer::CopyPixels(UINT index, const WICRect& rect, UINT stride, 
     if (!animation_) {
         WebPAnimDecoderOptions options;
         if (!WebPAnimDecoderOptionsInit(&options)) return E_FAIL;
-        options.color_mode = MODE_bgrA;
+        options.color_mode = MODE_RGBA;
         options.use_threads = 0;
         const WebPData data{bytes_->data(), bytes_->size()};
         animation_.reset(WebPAnimDecoderNew(&data, &options));

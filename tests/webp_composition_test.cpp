@@ -1,0 +1,118 @@
+// Built WebP animations whose partly transparent frames blend over each other, composed
+// through the module frame by frame and compared with libwebp's own animation decoder
+// (straight RGBA) flattened over the same background: exact where a pixel is opaque or fully
+// transparent, within one where premultiplication rounds.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "support/platform_info.h"
+#include "support/viewer_harness.h"
+
+#if TAVOREN_HAS_WEBP_BUILDER
+#include <webp/demux.h>
+
+#include "support/webp_builder.h"
+#endif
+
+namespace {
+
+#if TAVOREN_HAS_WEBP_BUILDER
+constexpr uint32_t kBackground = 0x3366CC;
+
+// Every canvas libwebp's animation decoder composes, R, G, B, A straight, one after another.
+std::vector<std::vector<uint8_t>> LibWebPCanvases(const std::vector<uint8_t>& bytes) {
+    std::vector<std::vector<uint8_t>> canvases;
+    WebPAnimDecoderOptions options;
+    if (!WebPAnimDecoderOptionsInit(&options)) return canvases;
+    options.color_mode = MODE_RGBA;
+    const WebPData data{bytes.data(), bytes.size()};
+    WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
+    if (!decoder) return canvases;
+    WebPAnimInfo info;
+    WebPAnimDecoderGetInfo(decoder, &info);
+    uint8_t* canvas = nullptr;
+    int timestamp = 0;
+    while (WebPAnimDecoderGetNext(decoder, &canvas, &timestamp)) {
+        canvases.emplace_back(canvas, canvas + size_t{info.canvas_width} * info.canvas_height * 4);
+    }
+    WebPAnimDecoderDelete(decoder);
+    return canvases;
+}
+
+// Alpha and colour varying across the frame, so that every pixel blends differently.
+WebPTestFrame Gradient(int width, int height, int offsetX, int offsetY, int seed) {
+    WebPTestFrame frame;
+    frame.width = width;
+    frame.height = height;
+    frame.offsetX = offsetX;
+    frame.offsetY = offsetY;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const uint32_t alpha = static_cast<uint32_t>((x * 37 + y * 59 + seed * 11) % 256);
+            const uint32_t red = static_cast<uint32_t>((x * 23 + seed * 50) % 256);
+            const uint32_t green = static_cast<uint32_t>((y * 41 + seed * 30) % 256);
+            const uint32_t blue = static_cast<uint32_t>((x * y * 7 + seed) % 256);
+            frame.pixels.push_back(alpha << 24 | red << 16 | green << 8 | blue);
+        }
+    }
+    return frame;
+}
+#endif
+
+TEST(WebPComposition, PartlyTransparentFramesMatchLibWebPsOwnDecoder) {
+    SKIP_WITHOUT_WEBP_DECODER();
+#if !TAVOREN_HAS_WEBP_BUILDER
+    GTEST_SKIP() << "no WebP encoder in this build to make the images";
+#else
+    constexpr int kWidth = 24, kHeight = 16;
+    std::vector<WebPTestFrame> frames = {
+        Gradient(kWidth, kHeight, 0, 0, 1),  // over the transparent canvas
+        Gradient(12, 10, 4, 2, 2),           // blended over frame 0
+        Gradient(10, 8, 10, 6, 3),           // blended, then disposed to transparent
+        Gradient(16, 12, 6, 4, 4),           // replaces its rectangle without blending
+        Gradient(kWidth, kHeight, 0, 0, 5),  // blended over all of it
+    };
+    frames[2].disposeToBackground = true;
+    frames[3].blend = false;
+    const std::vector<uint8_t> bytes = BuildAnimatedWebP(kWidth, kHeight, frames);
+    const std::vector<std::vector<uint8_t>> reference = LibWebPCanvases(bytes);
+    ASSERT_EQ(reference.size(), frames.size());
+
+    ViewerHarness harness(kWidth, kHeight);
+    ASSERT_TRUE(harness.Open(bytes, kBackground));
+    ASSERT_EQ(harness.viewer()->frameCount, frames.size());
+    const int background[3] = {(kBackground >> 16) & 0xFF, (kBackground >> 8) & 0xFF,
+                               kBackground & 0xFF};
+    int partial = 0;
+    for (UINT f = 0; f < frames.size(); ++f) {
+        SCOPED_TRACE(f);
+        ASSERT_TRUE(harness.Step(f));
+        const std::vector<uint32_t> capture = harness.PaintAndCapture();
+        int wrong = 0;
+        for (int y = 0; y < kHeight && wrong < 3; ++y) {
+            for (int x = 0; x < kWidth && wrong < 3; ++x) {
+                const uint8_t* p = &reference[f][(size_t{static_cast<size_t>(y)} * kWidth + x) * 4];
+                const uint32_t actual = harness.At(capture, x, y);
+                const int tolerance = p[3] == 0 || p[3] == 255 ? 0 : 1;
+                partial += tolerance;
+                for (int c = 0; c < 3; ++c) {
+                    const int expected = (p[c] * p[3] + background[c] * (255 - p[3]) + 127) / 255;
+                    const int channel = static_cast<int>((actual >> (16 - 8 * c)) & 0xFF);
+                    if (std::abs(channel - expected) > tolerance) {
+                        ADD_FAILURE()
+                            << "pixel " << x << "," << y << " channel " << c << ": " << channel
+                            << " instead of " << expected << " (alpha " << int{p[3]} << ")";
+                        ++wrong;
+                        break;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(partial, kWidth * kHeight) << "the frames must blend partly transparent pixels";
+#endif
+}
+
+}  // namespace

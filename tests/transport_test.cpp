@@ -3,14 +3,13 @@
 // lets a test hold the worker at.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 #include "playback/transport.h"
 #include "support/faulty_decoder.h"
 #include "support/live_counts.h"
 #include "support/viewer_test.h"
+#include "support/wait_gate.h"
 #include "support/worker_waits.h"
 
 #if !defined(_WIN32)
@@ -111,6 +110,62 @@ TEST_F(TransportTest, PauseWithoutAWorkerOnlyDropsAStepRequest) {
     viewer->stepRequested = true;
     PausePlayback(viewer);
     EXPECT_FALSE(viewer->stepRequested);
+}
+
+// A step that can start nothing (one frame, or no window yet) must not wait for a later
+// start: the next image's Play would show frame 0, step to frame 1 and hold there.
+TEST_F(TransportTest, AStepThatStartsNothingIsDropped) {
+    TavorenGif* viewer = Open(SimpleAnimation(1, 4, 4, 10));
+    StepPlayback(viewer);
+    EXPECT_FALSE(viewer->stepRequested);
+
+    TavorenGif* unattached = CreateInstance(nullptr);
+    const std::vector<uint8_t> bytes = BuildGif(SimpleAnimation(3, 4, 4, 10));
+    ASSERT_EQ(LoadFromMemory(unattached, {bytes.begin(), bytes.end()}).result, 0);
+    StepPlayback(unattached);
+    EXPECT_FALSE(unattached->stepRequested);
+    DestroyInstance(unattached);
+
+    // The same viewer, now with an animation: Play plays and does not hold.
+    ASSERT_TRUE(harness->Open(SimpleAnimation(3, 4, 4, 2)));
+    Play(viewer);
+    EXPECT_TRUE(WaitUntil([&] { return viewer->currentFrame == 2; })) << "held after a step";
+    EXPECT_FALSE(viewer->paused);
+}
+
+// A host with play and step controls of its own sends them in quick succession. Whatever
+// the worker is doing when they arrive, the paused animation must move on.
+TEST_F(TransportTest, QuickRequestsOnAPausedWorkerAlwaysMoveIt) {
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, kLongDelay));
+    StepPlayback(viewer);
+    ASSERT_TRUE(WaitForHeldFrame(viewer, 1));
+    struct Case {
+        const char* name;
+        std::vector<void (*)(TavorenGif*)> requests;
+        int frames;  // shown at once
+        bool held;   // paused afterwards
+    };
+    auto play = [](TavorenGif* v) { Play(v); };
+    const Case cases[] = {{"play", {play}, 1, false},
+                          {"play, play", {play, play}, 1, false},
+                          {"step, play", {StepPlayback, play}, 1, false},
+                          {"step, step", {StepPlayback, StepPlayback}, 1, true},
+                          {"step, play, play", {StepPlayback, play, play}, 1, false}};
+    for (int trial = 0; trial < 20; ++trial) {
+        for (const Case& c : cases) {
+            PausePlayback(viewer);
+            const int shown = harness->window().invalidations();
+            for (auto request : c.requests) request(viewer);
+            ASSERT_TRUE(harness->window().WaitForInvalidation(shown + c.frames, kTimeout))
+                << c.name << ", trial " << trial << ": frozen on frame " << viewer->currentFrame;
+            if (c.held) {
+                EXPECT_TRUE(WaitUntil([&] { return viewer->paused && !viewer->stepRequested; }))
+                    << c.name;
+            } else {
+                EXPECT_FALSE(viewer->paused) << c.name;
+            }
+        }
+    }
 }
 
 TEST_F(TransportTest, StopWhilePausedEndsTheWorkerAndRewinds) {
@@ -215,67 +270,6 @@ TEST_F(TransportTest, FramesWithoutADelayFollowWithoutWaiting) {
     EXPECT_EQ(viewer->frameDelay, 0u);
 }
 
-#if !defined(_WIN32)
-// Holds the worker where the stand-in lets a test: at the start of a wait. The lock and the
-// condition are static, so that a worker leaving the hook never touches a gate that is gone.
-class WaitGate {
-  public:
-    // Holds the next wait on `count` handles with the given timeout.
-    WaitGate(DWORD count, DWORD timeout) : count_(count), timeout_(timeout) {
-        TavorenSetWaitHook(&WaitGate::Hook, this);
-    }
-    ~WaitGate() {
-        Release();
-        std::unique_lock lock(Mutex());
-        TavorenSetWaitHook(nullptr, nullptr);
-        Changed().wait(lock, [&] { return inHook_ == 0; });
-    }
-    bool WaitUntilHeld() {
-        std::unique_lock lock(Mutex());
-        return Changed().wait_for(lock, std::chrono::milliseconds(kTimeout), [&] { return held_; });
-    }
-    void Release() {
-        std::lock_guard lock(Mutex());
-        released_ = true;
-        Changed().notify_all();
-    }
-
-  private:
-    static std::mutex& Mutex() {
-        static std::mutex mutex;
-        return mutex;
-    }
-    static std::condition_variable& Changed() {
-        static std::condition_variable changed;
-        return changed;
-    }
-    static void Hook(DWORD count, DWORD timeout, void* context) {
-        auto* gate = static_cast<WaitGate*>(context);
-        std::unique_lock lock(Mutex());
-        if (gate->held_ || count != gate->count_ || timeout != gate->timeout_) return;
-        gate->held_ = true;
-        ++gate->inHook_;
-        Changed().notify_all();
-        Changed().wait(lock, [&] { return gate->released_; });
-        --gate->inHook_;
-        Changed().notify_all();
-    }
-
-    const DWORD count_, timeout_;
-    bool held_ = false, released_ = false;
-    int inHook_ = 0;
-};
-
-#endif
-
-// Only the Linux stand-in can hold a thread at the start of a wait.
-#if defined(_WIN32)
-#define SKIP_WITHOUT_WAIT_HOOK() \
-    GTEST_SKIP() << "needs the Linux stand-in's wait hook: Windows cannot hold the worker there"
-#else
-#define SKIP_WITHOUT_WAIT_HOOK()
-#endif
-
 // The worker has chosen to wait without end (it is paused) but is not yet waiting when the
 // window thread resumes it: the resume must still end that wait.
 TEST_F(TransportTest, AResumeBeforeTheUnboundedWaitBeginsStillEndsIt) {
@@ -285,7 +279,7 @@ TEST_F(TransportTest, AResumeBeforeTheUnboundedWaitBeginsStillEndsIt) {
     {
         WaitGate gate(2, INFINITE);
         StepPlayback(viewer);  // frame 1, then the paused wait
-        ASSERT_TRUE(gate.WaitUntilHeld());
+        ASSERT_TRUE(gate.WaitUntilHeld(kTimeout));
         Play(viewer);
     }
     EXPECT_TRUE(WaitUntil([&] { return viewer->currentFrame == 2; }));
@@ -294,7 +288,7 @@ TEST_F(TransportTest, AResumeBeforeTheUnboundedWaitBeginsStillEndsIt) {
         WaitGate gate(2, INFINITE);
         PausePlayback(viewer);
         StepPlayback(viewer);  // cuts frame 2 short, frame 0 then held
-        ASSERT_TRUE(gate.WaitUntilHeld());
+        ASSERT_TRUE(gate.WaitUntilHeld(kTimeout));
         StepPlayback(viewer);
     }
     EXPECT_TRUE(WaitForHeldFrame(viewer, 1));
@@ -313,7 +307,7 @@ TEST_F(TransportTest, RequestsWhileTheWorkerEndsLeaveNothingBehind) {
     {
         WaitGate gate(1, 0);  // the stop check at the top of the next pass
         StepPlayback(viewer);
-        ASSERT_TRUE(gate.WaitUntilHeld());
+        ASSERT_TRUE(gate.WaitUntilHeld(kTimeout));
         SetEvent(viewer->stopEvent);  // StopPlayback's signal, without its wait
         Play(viewer);
         PausePlayback(viewer);
@@ -321,7 +315,9 @@ TEST_F(TransportTest, RequestsWhileTheWorkerEndsLeaveNothingBehind) {
     }
     ASSERT_TRUE(WaitForWorkerEnd(viewer, kTimeout));
     ExpectStopped(viewer);
-    EXPECT_FALSE(viewer->stepRequested) << "a step made while ending waits for the next start";
+    // The exit steps drop a step made while the worker ended: it cannot act, and a later
+    // start must not take it.
+    EXPECT_FALSE(viewer->stepRequested) << "a step made while ending outlived the worker";
 
     // Requests racing the exit itself: a step from stopped shows frame 0, and frame 1 fails
     // at once, so each worker lives a fraction of a millisecond. Requests that come after its

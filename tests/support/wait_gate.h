@@ -18,8 +18,7 @@ class WaitGate {
     // Any timeout other than 0 and INFINITE: the wait for the rest of a frame's time.
     static constexpr DWORD kTimed = INFINITE - 1;
 
-    // Holds the next wait on `count` handles with the given timeout (or any timed one). Every
-    // wait on `count` handles is noted, the held one included.
+    // Holds the next wait on `count` handles with the given timeout (or any timed one).
     WaitGate(DWORD count, DWORD timeout) : count_(count), timeout_(timeout) {
         TavorenSetWaitHook(&WaitGate::Hook, this);
     }
@@ -42,14 +41,11 @@ class WaitGate {
         released_ = true;
         Changed().notify_all();
     }
-    // The timeout of the last wait begun on `count` handles, and how many such waits began.
-    DWORD lastTimeout() const {
+    // The timeout of the last wait on two handles that began since the gate was made (the
+    // worker's wait after a frame); 0 when none began.
+    DWORD lastFrameWait() const {
         std::lock_guard lock(Mutex());
-        return lastTimeout_;
-    }
-    int waits() const {
-        std::lock_guard lock(Mutex());
-        return waits_;
+        return lastFrameWait_;
     }
 
   private:
@@ -68,10 +64,8 @@ class WaitGate {
     static void Hook(DWORD count, DWORD timeout, void* context) {
         auto* gate = static_cast<WaitGate*>(context);
         std::unique_lock lock(Mutex());
-        if (count != gate->count_) return;
-        gate->lastTimeout_ = timeout;
-        ++gate->waits_;
-        if (gate->held_ || !gate->Matches(timeout)) return;
+        if (count == 2) gate->lastFrameWait_ = timeout;
+        if (count != gate->count_ || gate->held_ || !gate->Matches(timeout)) return;
         gate->held_ = true;
         ++gate->inHook_;
         Changed().notify_all();
@@ -83,8 +77,7 @@ class WaitGate {
     const DWORD count_, timeout_;
     bool held_ = false, released_ = false;
     int inHook_ = 0;
-    DWORD lastTimeout_ = 0;
-    int waits_ = 0;
+    DWORD lastFrameWait_ = 0;
 };
 
 #define SKIP_WITHOUT_WAIT_HOOK()

@@ -29,7 +29,7 @@ long TavorenInvalidHandleUses(void);
 /* Threads blocked in WaitForMultipleObjects or WaitForSingleObject: past the hook, with none
  * of their events signalled, sleeping until SetEvent releases them or the timeout ends. */
 long TavorenBlockedWaits(void);
-/* Waits until at least `count` threads are blocked so; FALSE when the timeout ends first. */
+/* Waits until exactly `count` threads are blocked so; FALSE when the timeout ends first. */
 BOOL TavorenWaitForBlockedWaits(long count, DWORD milliseconds);
 
 typedef void (*TavorenWaitHook)(DWORD count, DWORD milliseconds, void* context);

@@ -228,7 +228,7 @@ extern "C" BOOL TavorenWaitForBlockedWaits(long count, DWORD milliseconds) {
     platform::EventTable& table = platform::Table();
     std::unique_lock<std::mutex> lock(table.lock);
     return table.blockedChanged.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                                         [&] { return table.blockedWaits >= count; })
+                                         [&] { return table.blockedWaits == count; })
                ? TRUE
                : FALSE;
 }

@@ -3,8 +3,11 @@
 // lets a test hold the worker at.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <random>
 #include <thread>
 
+#include "host/viewer_messages.h"
 #include "playback/transport.h"
 #include "support/faulty_decoder.h"
 #include "support/live_counts.h"
@@ -133,30 +136,36 @@ TEST_F(TransportTest, AStepThatStartsNothingIsDropped) {
     EXPECT_FALSE(viewer->paused);
 }
 
-// A host with play and step controls of its own sends them in quick succession. Whatever
-// the worker is doing when they arrive, the paused animation must move on.
+// A host with play and step controls of its own sends their requests in quick succession,
+// here with random gaps of up to 200 us. Whatever the worker is doing when they arrive, the
+// paused animation must move on.
 TEST_F(TransportTest, QuickRequestsOnAPausedWorkerAlwaysMoveIt) {
     TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, kLongDelay));
     StepPlayback(viewer);
     ASSERT_TRUE(WaitForHeldFrame(viewer, 1));
     struct Case {
         const char* name;
-        std::vector<void (*)(TavorenGif*)> requests;
-        int frames;  // shown at once
-        bool held;   // paused afterwards
+        std::vector<UINT> requests;
+        bool held;  // paused after the frame
     };
-    auto play = [](TavorenGif* v) { Play(v); };
-    const Case cases[] = {{"play", {play}, 1, false},
-                          {"play, play", {play, play}, 1, false},
-                          {"step, play", {StepPlayback, play}, 1, false},
-                          {"step, step", {StepPlayback, StepPlayback}, 1, true},
-                          {"step, play, play", {StepPlayback, play, play}, 1, false}};
+    const Case cases[] = {{"play", {VM_PLAY}, false},
+                          {"play, play", {VM_PLAY, VM_PLAY}, false},
+                          {"step, play", {VM_STEP, VM_PLAY}, false},
+                          {"step, step", {VM_STEP, VM_STEP}, true},
+                          {"step, play, play", {VM_STEP, VM_PLAY, VM_PLAY}, false}};
+    std::mt19937 random(14);
     for (int trial = 0; trial < 20; ++trial) {
         for (const Case& c : cases) {
-            PausePlayback(viewer);
+            HandleMessage(viewer, VM_PAUSE, 0, 0);
             const int shown = harness->window().invalidations();
-            for (auto request : c.requests) request(viewer);
-            ASSERT_TRUE(harness->window().WaitForInvalidation(shown + c.frames, kTimeout))
+            for (UINT request : c.requests) {
+                HandleMessage(viewer, request, 0, 0);
+                const auto gapEnd =
+                    std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 200);
+                while (std::chrono::steady_clock::now() < gapEnd) {
+                }
+            }
+            ASSERT_TRUE(harness->window().WaitForInvalidation(shown + 1, kTimeout))
                 << c.name << ", trial " << trial << ": frozen on frame " << viewer->currentFrame;
             if (c.held) {
                 EXPECT_TRUE(WaitUntil([&] { return viewer->paused && !viewer->stepRequested; }))
@@ -166,6 +175,32 @@ TEST_F(TransportTest, QuickRequestsOnAPausedWorkerAlwaysMoveIt) {
             }
         }
     }
+}
+
+// The same requests while the worker is held where it has chosen to wait without end and
+// has not yet begun to.
+TEST_F(TransportTest, QuickRequestsBeforeTheUnboundedWaitBeginsMoveIt) {
+    SKIP_WITHOUT_WAIT_HOOK();
+#if !defined(_WIN32)
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, kLongDelay));
+    const std::vector<UINT> sequences[] = {
+        {VM_PLAY, VM_PLAY}, {VM_STEP, VM_PLAY}, {VM_STEP, VM_STEP}, {VM_STEP, VM_PLAY, VM_PLAY}};
+    for (const std::vector<UINT>& requests : sequences) {
+        for (int trial = 0; trial < 5; ++trial) {
+            const int shown = harness->window().invalidations();
+            {
+                WaitGate gate(2, INFINITE);
+                StepPlayback(viewer);  // from stopped: frame 0, then frame 1, held
+                ASSERT_TRUE(gate.WaitUntilHeld(kTimeout));
+                for (UINT request : requests) HandleMessage(viewer, request, 0, 0);
+            }
+            EXPECT_TRUE(harness->window().WaitForInvalidation(shown + 3, kTimeout))
+                << "frozen on frame " << viewer->currentFrame << " after " << requests.size()
+                << " requests, trial " << trial;
+            StopPlayback(viewer);
+        }
+    }
+#endif
 }
 
 TEST_F(TransportTest, StopWhilePausedEndsTheWorkerAndRewinds) {

@@ -2,6 +2,9 @@
 
 #include <wrl/client.h>
 
+#include <mutex>
+#include <vector>
+
 #include "analysis/frame_duration.h"
 #include "host/viewer_messages.h"
 #include "module/tavoren_gif.h"
@@ -17,11 +20,11 @@ void RecomputeTiming(TavorenGif* viewer) {
     // The worker may decode with the same decoder meanwhile; decoders take concurrent calls.
     IWICBitmapDecoder* decoder = viewer->decoder;
     const bool ieTiming = viewer->ieTiming;
+    // The start time of each frame under the rule now in force, then the total.
+    std::vector<INT> starts(viewer->frameCount);
     INT total = 0;
-    INT position = 0;
     for (UINT i = 0; i < viewer->frameCount; ++i) {
-        // Afresh at each index: a worker may still take the step it was in.
-        if (i == viewer->currentFrame) position = total;
+        starts[i] = total;
         // After a failed reload there is no decoder, and no frame adds anything.
         if (!decoder) continue;
         ComPtr<IWICBitmapFrameDecode> frame;
@@ -32,8 +35,14 @@ void RecomputeTiming(TavorenGif* viewer) {
         }
         AddFrameDuration(reader.Get(), viewer->isWebP, ieTiming, total, viewer->hasShortDelays);
     }
-    viewer->elapsed = position;
-    viewer->totalDuration = total;
+    {
+        // A worker that was past its wait when the walk began may have advanced meanwhile;
+        // its advance takes the same lock, so the position is that of the frame it is on.
+        std::lock_guard<std::mutex> guard(viewer->transportLock);
+        const UINT current = viewer->currentFrame;
+        viewer->elapsed = current < starts.size() ? starts[current] : 0;
+        viewer->totalDuration = total;
+    }
 
     // Without a window there is no one to tell: a null window would post to this thread.
     if (HWND window = viewer->window) PostMessageW(window, VM_NOTIFY, kNotifyTimingChanged, 0);

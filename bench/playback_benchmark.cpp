@@ -1,8 +1,10 @@
 // Playback against its promises: frames on time, no processor time while paused, a stop
-// that takes at most one composition plus the stop handshake's 10 ms.
+// that takes at most one composition plus the stop handshake's 10 ms, and a resume or step
+// that brings the next frame at once, never lost.
 //
-// Run: build/linux/bin/playback_benchmark (about 20 s, most of it the 10 s pause).
+// Run: build/linux/bin/playback_benchmark (about 25 s, most of it the 10 s pause).
 #include <benchmark/benchmark.h>
+#include <tavoren_platform_probe.h>
 #include <tavoren_window.h>
 #include <time.h>
 
@@ -11,6 +13,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <thread>
 #include <vector>
@@ -40,6 +43,17 @@ class TimedWindow {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return times_.size() >= count; });
         return times_;
+    }
+    // The time of invalidation `index` (from 0), or nothing when it has not come in time.
+    std::optional<Clock::time_point> WaitForInvalidation(size_t index,
+                                                         std::chrono::milliseconds timeout) {
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait_for(lock, timeout, [&] { return times_.size() > index; })) return {};
+        return times_[index];
+    }
+    size_t invalidations() {
+        std::lock_guard lock(mutex_);
+        return times_.size();
     }
 
   private:
@@ -169,9 +183,65 @@ void StopLatency(benchmark::State& state) {
     state.counters["compose_ms"] = compose;
 }
 
+// A paused animation of 30 s frames gets 10,000 random sequences of one to three requests
+// (play, pause, step; the last one a play or a step, so that the next frame is due at once),
+// with random gaps of up to 100 us between them. Measured: from the first play or step to
+// the invalidation of the next frame. A frame that has not come after 1 s counts as lost.
+void ResumeLatency(benchmark::State& state) {
+    constexpr int kSequences = 10000;
+    const std::vector<uint8_t> bytes = Animation(3, 64, 3000);
+    std::mt19937 random(14);
+    std::vector<double> latencies;
+    int lost = 0;
+    for (auto _ : state) {
+        TimedWindow window;
+        TavorenGif* viewer = OpenOn(window.hwnd(), bytes);
+        if (!viewer) return state.SkipWithError("open failed");
+        StepPlayback(viewer);
+        for (int i = 0; i < kSequences; ++i) {
+            // Paused, and the worker blocked in its wait: no frame is on its way.
+            PausePlayback(viewer);
+            if (!TavorenWaitForBlockedWaits(1, 10000)) return state.SkipWithError("no wait");
+            const size_t next = window.invalidations();
+            const unsigned length = 1 + random() % 3;
+            std::optional<Clock::time_point> start;  // of the first play or step
+            for (unsigned r = 0; r < length; ++r) {
+                const unsigned pick = r + 1 == length ? random() % 2 : random() % 3;
+                if (pick != 2 && !start) start = Clock::now();
+                if (pick == 0)
+                    Play(viewer);
+                else if (pick == 1)
+                    StepPlayback(viewer);
+                else
+                    PausePlayback(viewer);
+                const Clock::time_point gapEnd =
+                    Clock::now() + std::chrono::nanoseconds(random() % 100000);
+                while (Clock::now() < gapEnd) {
+                }
+            }
+            const std::optional<Clock::time_point> shown =
+                window.WaitForInvalidation(next, std::chrono::milliseconds(1000));
+            if (shown) {
+                latencies.push_back(Milliseconds(*shown - *start));
+            } else {
+                ++lost;
+            }
+        }
+        DestroyInstance(viewer);
+    }
+    state.counters["sequences"] = static_cast<double>(latencies.size() + lost);
+    state.counters["lost"] = lost;
+    if (latencies.empty()) return;
+    state.counters["resume_mean_ms"] =
+        std::accumulate(latencies.begin(), latencies.end(), 0.0) / latencies.size();
+    state.counters["resume_p99_ms"] = Percentile(latencies, 0.99);
+    state.counters["resume_max_ms"] = *std::max_element(latencies.begin(), latencies.end());
+}
+
 BENCHMARK(FramePacing)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PausedCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(StopLatency)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ResumeLatency)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -100,6 +100,10 @@ class TavorenGif {
     // wait or a composition.
     std::mutex transportLock;
     std::atomic<bool> workerExists{};
+    // Set by a Play or a step that ends a pause: the worker leaves the frame it is on at once,
+    // whether or not it had begun to hold it, and clears the flag as it does. A pause or the
+    // worker's end cancels it. Guarded by `transportLock`.
+    bool resumeRequested{};
     // The context menus on screen, innermost first (the host may open one from inside
     // another's modal loop); null while none is.
     OpenMenu* openMenus{};

@@ -1,5 +1,6 @@
 // The worker: composes the current frame, asks the window to repaint, waits out the frame's
 // display time (or for a request), and advances, wrapping after the last frame.
+#include <chrono>
 #include <mutex>
 
 #include "module/tavoren_gif.h"
@@ -7,36 +8,70 @@
 
 namespace {
 
-// The wait after a frame has been shown. False when the stop event ended it.
-bool WaitOutFrame(TavorenGif* viewer, const HANDLE events[2]) {
-    for (;;) {
-        const DWORD timeout = viewer->stepRequested ? 0
-                              : viewer->paused      ? INFINITE
-                                                    : viewer->frameDelay.load();
-        const DWORD result = WaitForMultipleObjects(2, events, FALSE, timeout);
-        if (result == WAIT_OBJECT_0) return false;
-        if (result == WAIT_OBJECT_0 + 1) ResetEvent(events[1]);
-        // The flags, not the wake, say what was asked; they are read after the reset, so a
-        // request that the reset dropped is still seen here.
-        if (!viewer->paused) return true;
-    }
+using Clock = std::chrono::steady_clock;
+
+// The whole milliseconds still to wait for `deadline`, rounded up, below INFINITE.
+DWORD MillisecondsUntil(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return 0;
+    return left.count() >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(left.count());
 }
 
-void Advance(TavorenGif* viewer) {
-    {
-        std::lock_guard<std::mutex> guard(viewer->transportLock);
-        if (viewer->stepRequested) {
-            viewer->paused = true;
-            viewer->stepRequested = false;
-        }
+// Whether the worker leaves the frame on screen now, taking the request that makes it: a
+// step (the next frame is then held), a resume, or the end of the frame's time while not
+// paused. With the transport lock held.
+bool LeavesFrameLocked(TavorenGif* viewer, bool timeOver) {
+    if (viewer->stepRequested) {
+        viewer->paused = true;
+        viewer->stepRequested = false;
+        viewer->resumeRequested = false;
+        return true;
     }
+    if (viewer->resumeRequested) {
+        viewer->resumeRequested = false;
+        return true;
+    }
+    return timeOver && !viewer->paused;
+}
+
+// The next frame and its start time, wrapping after the last frame. With the transport lock
+// held, so that a recomputation of the position sees the frame and its start together.
+void AdvanceLocked(TavorenGif* viewer) {
     UINT next = viewer->currentFrame + 1;
-    viewer->elapsed.fetch_add(static_cast<INT>(viewer->frameDelay.load()));
+    // Unsigned, as absurd sums wrap instead of overflowing.
+    INT position = static_cast<INT>(static_cast<UINT>(viewer->elapsed.load()) + viewer->frameDelay);
     if (next >= viewer->frameCount) {
         next = 0;
-        viewer->elapsed = 0;
+        position = 0;
     }
     viewer->currentFrame = next;
+    viewer->elapsed = position;
+}
+
+// The wait after a frame has been shown, ending with the advance to the next one. A wake only
+// says "look at the requests": when it finds none (its request was cancelled, or taken
+// already) the frame keeps the rest of its time, up to the deadline set when it was shown.
+// False when the stop event ended the wait.
+bool WaitOutFrame(TavorenGif* viewer, const HANDLE events[2]) {
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(viewer->frameDelay.load());
+    bool timeOver = false;
+    for (;;) {
+        DWORD timeout;
+        {
+            std::lock_guard<std::mutex> guard(viewer->transportLock);
+            if (LeavesFrameLocked(viewer, timeOver)) {
+                AdvanceLocked(viewer);
+                return true;
+            }
+            timeout = viewer->paused ? INFINITE : MillisecondsUntil(deadline);
+        }
+        const DWORD result = WaitForMultipleObjects(2, events, FALSE, timeout);
+        if (result == WAIT_OBJECT_0) return false;
+        // The timeout ends the frame's time; so does a failed wait, which could not be
+        // waited out again.
+        if (result != WAIT_OBJECT_0 + 1 && timeout != INFINITE) timeOver = true;
+    }
 }
 
 // Runs one frame after another until a stop, a missing surface or a failed drawing call.
@@ -47,7 +82,6 @@ void Animate(TavorenGif* viewer, const HANDLE events[2]) {
         if (!viewer->ApplyDisposal() || !viewer->ComposeFrame()) return;
         InvalidateRect(viewer->window, nullptr, FALSE);
         if (!WaitOutFrame(viewer, events)) return;
-        Advance(viewer);
     }
 }
 
@@ -59,8 +93,9 @@ void AnimationThread(TavorenGif* viewer) {
         std::lock_guard<std::mutex> guard(viewer->transportLock);
         events[0] = viewer->stopEvent;
         events[1] = viewer->wakeEvent;
+        // `paused` is left as it is: clear since the last worker ended, unless a pause was
+        // asked of this one before it began.
         viewer->running = true;
-        viewer->paused = false;
     }
     try {
         Animate(viewer, events);
@@ -80,6 +115,7 @@ void AnimationThread(TavorenGif* viewer) {
         viewer->elapsed = 0;  // the position stays that of `currentFrame`
         viewer->paused = false;
         viewer->stepRequested = false;
+        viewer->resumeRequested = false;
         viewer->running = false;
     }
     // The last access: from here on the window thread may release or free the viewer.

@@ -4,6 +4,11 @@
 // (`workerExists`); it is `running` only between its first and its exit steps. The event
 // handles are non-null exactly while the worker may still wait on them, and every signal is
 // sent under the transport lock, so no request ever signals a handle the worker has closed.
+//
+// The flags say what is asked; the wake event only tells the worker to look at them. No
+// request resets the wake: one that the worker has not taken yet may be the one it needs (it
+// chose its unbounded wait and has not entered it). A wake that finds nothing asked does not
+// move the worker on (see its wait).
 #include "playback/transport.h"
 
 #include <process.h>
@@ -14,11 +19,17 @@
 
 namespace {
 
-// Play's start path, with the transport lock held.
-void StartWorker(TavorenGif* viewer) {
+// A worker that has begun, or is about to, and has not run its exit steps: requests act on
+// it. With the transport lock held.
+bool TakesRequests(const TavorenGif* viewer) {
+    return viewer->workerExists && viewer->stopEvent;
+}
+
+// Play's start path, with the transport lock held. True when a worker was started.
+bool StartWorker(TavorenGif* viewer) {
     // One worker at a time: a worker that has not yet set `running`, or is ending, still
     // exists, and a second one would replace its events.
-    if (viewer->workerExists || !viewer->window || viewer->frameCount <= 1) return;
+    if (viewer->workerExists || !viewer->window || viewer->frameCount <= 1) return false;
     HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     // A worker without both events could not wait (a paused one would spin), and one that
@@ -27,26 +38,27 @@ void StartWorker(TavorenGif* viewer) {
         viewer->stopEvent = stop;
         viewer->wakeEvent = wake;
         viewer->workerExists = true;
-        if (_beginthread(AnimationThreadStart, 0, viewer) != static_cast<uintptr_t>(-1)) return;
+        if (_beginthread(AnimationThreadStart, 0, viewer) != static_cast<uintptr_t>(-1)) {
+            return true;
+        }
         viewer->workerExists = false;
         viewer->stopEvent = nullptr;
         viewer->wakeEvent = nullptr;
     }
     if (wake) CloseHandle(wake);
     if (stop) CloseHandle(stop);
+    return false;
 }
 
 }  // namespace
 
 INT32 Play(TavorenGif* viewer) {
     std::lock_guard<std::mutex> guard(viewer->transportLock);
-    if (viewer->running) {
+    if (TakesRequests(viewer)) {
         viewer->stepRequested = false;
-        // A wake that no wait has taken is dropped before the new one is given, not after:
-        // a worker that chose its unbounded wait but has not entered it yet needs the new one.
-        ResetEvent(viewer->wakeEvent);
         if (viewer->paused) {
             viewer->paused = false;
+            viewer->resumeRequested = true;
             SetEvent(viewer->wakeEvent);
         }
         return 0;
@@ -61,27 +73,28 @@ void PausePlayback(TavorenGif* viewer) {
 
 bool HoldPlayback(TavorenGif* viewer) {
     std::lock_guard<std::mutex> guard(viewer->transportLock);
-    const bool wasPlaying = viewer->running && !viewer->paused;
+    const bool wasPlaying = TakesRequests(viewer) && !viewer->paused;
     viewer->stepRequested = false;
-    if (viewer->running) viewer->paused = true;
+    viewer->resumeRequested = false;
+    if (TakesRequests(viewer)) viewer->paused = true;
     return wasPlaying;
 }
 
 void StepPlayback(TavorenGif* viewer) {
     std::lock_guard<std::mutex> guard(viewer->transportLock);
-    if (viewer->running) {
+    if (TakesRequests(viewer)) {
         viewer->stepRequested = true;
-        viewer->paused = false;
+        // Out of a pause the frame on screen has had its time: should a Play cancel the step
+        // before the worker takes it, the worker still moves on at once.
+        if (viewer->paused) {
+            viewer->paused = false;
+            viewer->resumeRequested = true;
+        }
         SetEvent(viewer->wakeEvent);
         return;
     }
-    if (viewer->workerExists) {
-        // A worker about to begin takes the step when it does; one that is ending ignores it.
-        if (viewer->stopEvent) viewer->stepRequested = true;
-        return;
-    }
-    viewer->stepRequested = true;
-    StartWorker(viewer);
+    // A step that starts nothing is dropped, so that no later start takes it.
+    if (StartWorker(viewer)) viewer->stepRequested = true;
 }
 
 void StopPlayback(TavorenGif* viewer) {

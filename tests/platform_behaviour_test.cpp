@@ -5,8 +5,15 @@
 #include <objbase.h>
 #include <process.h>
 
+#include <chrono>
+#include <future>
 #include <string>
 #include <thread>
+#include <vector>
+
+#if !defined(_WIN32)
+#include <tavoren_platform_probe.h>
+#endif
 
 namespace {
 
@@ -114,6 +121,116 @@ TEST(PlatformEvents, AnUnboundedWaitEndsWhenAnotherThreadSignals) {
     waiter.join();
     EXPECT_EQ(result, WAIT_OBJECT_0 + 1);
     for (HANDLE h : {events[0], events[1], started}) CloseHandle(h);
+}
+
+// A thread in WaitForMultipleObjects on an escape event (manual reset, index 0) and the given
+// events. The escape frees it when the test fails, so that it can always be joined.
+class WaitingThread {
+  public:
+    WaitingThread(std::initializer_list<HANDLE> events, DWORD timeout)
+        : escape_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        handles_.push_back(escape_);
+        handles_.insert(handles_.end(), events);
+        thread_ = std::thread([this, timeout] {
+            result_.set_value(WaitForMultipleObjects(static_cast<DWORD>(handles_.size()),
+                                                     handles_.data(), FALSE, timeout));
+        });
+        answer_ = result_.get_future();
+    }
+    ~WaitingThread() {
+        SetEvent(escape_);
+        thread_.join();
+        CloseHandle(escape_);
+    }
+    // The wait's result, or WAIT_FAILED when it has not ended within `milliseconds`.
+    DWORD Result(unsigned milliseconds) {
+        if (answer_.wait_for(std::chrono::milliseconds(milliseconds)) !=
+            std::future_status::ready) {
+            return WAIT_FAILED;
+        }
+        return answer_.get();
+    }
+    bool Ended() { return answer_.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }
+
+  private:
+    HANDLE escape_;
+    std::vector<HANDLE> handles_;
+    std::promise<DWORD> result_;
+    std::future<DWORD> answer_;
+    std::thread thread_;
+};
+
+#if defined(_WIN32)
+#define SKIP_WITHOUT_BLOCKED_WAITS() \
+    GTEST_SKIP() << "Windows cannot tell that a thread has entered its wait"
+#else
+#define SKIP_WITHOUT_BLOCKED_WAITS()
+#endif
+
+// On Windows SetEvent ends the wait of a thread that waits on an automatic-reset event at
+// once, and leaves the event non-signalled: a ResetEvent right after takes nothing back.
+TEST(PlatformEvents, AWaiterReleasedBySetEventStaysReleasedWhateverResetFollows) {
+    SKIP_WITHOUT_BLOCKED_WAITS();
+#if !defined(_WIN32)
+    HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    for (int trial = 0; trial < 50; ++trial) {
+        WaitingThread waiter({wake}, INFINITE);
+        ASSERT_TRUE(TavorenWaitForBlockedWaits(1, 10000));
+        SetEvent(wake);
+        ResetEvent(wake);
+        ASSERT_EQ(waiter.Result(10000), WAIT_OBJECT_0 + 1) << "trial " << trial;
+        EXPECT_EQ(WaitForSingleObject(wake, 0), WAIT_TIMEOUT) << "the release left a signal";
+    }
+    CloseHandle(wake);
+#endif
+}
+
+// One SetEvent of an automatic-reset event releases one waiter and is used up by it.
+TEST(PlatformEvents, WaitConsumesTheAutomaticResetEventItReturnsFor) {
+    SKIP_WITHOUT_BLOCKED_WAITS();
+#if !defined(_WIN32)
+    HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    WaitingThread first({wake}, INFINITE);
+    WaitingThread second({wake}, INFINITE);
+    ASSERT_TRUE(TavorenWaitForBlockedWaits(2, 10000));
+    SetEvent(wake);
+    // One of the two ends; the other stays blocked until the next signal.
+    ASSERT_TRUE(TavorenWaitForBlockedWaits(1, 10000));
+    ASSERT_NE(first.Ended(), second.Ended());
+    WaitingThread& released = first.Ended() ? first : second;
+    WaitingThread& other = first.Ended() ? second : first;
+    EXPECT_EQ(released.Result(0), WAIT_OBJECT_0 + 1);
+    EXPECT_EQ(WaitForSingleObject(wake, 0), WAIT_TIMEOUT) << "the release left a signal";
+    SetEvent(wake);
+    EXPECT_EQ(other.Result(10000), WAIT_OBJECT_0 + 1);
+    EXPECT_EQ(WaitForSingleObject(wake, 0), WAIT_TIMEOUT);
+    CloseHandle(wake);
+#endif
+}
+
+// A manual-reset event releases every thread that waits on it, also when it is reset again
+// at once; it stays signalled until then. Under Windows the reset is left out, as the test
+// cannot know that every thread has entered its wait.
+TEST(PlatformEvents, AManualResetEventReleasesEveryWaiter) {
+    HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    {
+        WaitingThread a({stop, wake}, INFINITE);
+        WaitingThread b({stop, wake}, INFINITE);
+        WaitingThread c({stop}, 60000);
+#if !defined(_WIN32)
+        ASSERT_TRUE(TavorenWaitForBlockedWaits(3, 10000));
+#endif
+        SetEvent(stop);
+#if !defined(_WIN32)
+        EXPECT_EQ(WaitForSingleObject(stop, 0), WAIT_OBJECT_0) << "released, but not signalled";
+        ResetEvent(stop);
+#endif
+        for (WaitingThread* waiter : {&a, &b, &c})
+            EXPECT_EQ(waiter->Result(10000), WAIT_OBJECT_0 + 1);
+    }
+    CloseHandle(stop);
+    CloseHandle(wake);
 }
 
 TEST(PlatformEvents, AClosedHandleFailsAsInvalid) {

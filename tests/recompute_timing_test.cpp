@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "analysis/recompute_timing.h"
 #include "host/viewer_messages.h"
 #include "playback/transport.h"
+#include "support/faulty_decoder.h"
 #include "support/viewer_harness.h"
 #include "support/worker_waits.h"
 
@@ -72,6 +74,34 @@ TEST(RecomputeTiming, APlayingWorkerIsReleasedAtOnce) {
     EXPECT_TRUE(harness.window().WaitUntil(
         [&] { return viewer->currentFrame == 1 && viewer->elapsed == 30000; }, kTimeout));
     EXPECT_FALSE(viewer->paused);
+}
+
+// A worker that is past its wait when the recomputation begins may advance while the frames
+// are walked. The position must be that of the frame it is on once the walk is done, under
+// the new rule: here the worker goes from frame 1 to frame 2 while the last frame is read.
+TEST(RecomputeTiming, TheWorkersAdvanceDuringTheWalkIsCounted) {
+    ViewerHarness harness(8, 8);
+    ASSERT_TRUE(harness.Open(WithDelays({10, 3, 3, 20})));
+    TavorenGif* viewer = harness.viewer();
+    StepPlayback(viewer);
+    ASSERT_TRUE(harness.window().WaitUntil(
+        [&] { return viewer->paused && viewer->currentFrame == 1; }, kTimeout));
+    const std::thread::id windowThread = std::this_thread::get_id();
+    bool advanced = false;
+    FaultyDecoder::Install(viewer->decoder, 3, FaultyDecoder::Fault::Call, [&] {
+        // Only the walk's fetch, on this thread; the worker fetches frames too.
+        if (std::this_thread::get_id() != windowThread || advanced) return;
+        advanced = true;
+        StepPlayback(viewer);  // stands for the advance the worker had already decided on
+        EXPECT_TRUE(
+            harness.window().WaitUntil([&] { return viewer->currentFrame == 2; }, kTimeout));
+    });
+    Switch(viewer, true);
+    ASSERT_TRUE(advanced);
+    EXPECT_EQ(viewer->currentFrame, 2u);
+    EXPECT_EQ(viewer->totalDuration, 500);
+    EXPECT_EQ(viewer->elapsed, 200) << "100 + 100 under the IE-compatible rule";
+    StopPlayback(viewer);
 }
 
 TEST(RecomputeTiming, ASingleFrameCountsOnceTheRuleIsSwitched) {

@@ -3,14 +3,16 @@
 // lets a test hold the worker at.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <chrono>
+#include <random>
 #include <thread>
 
+#include "host/viewer_messages.h"
 #include "playback/transport.h"
 #include "support/faulty_decoder.h"
 #include "support/live_counts.h"
 #include "support/viewer_test.h"
+#include "support/wait_gate.h"
 #include "support/worker_waits.h"
 
 #if !defined(_WIN32)
@@ -111,6 +113,94 @@ TEST_F(TransportTest, PauseWithoutAWorkerOnlyDropsAStepRequest) {
     viewer->stepRequested = true;
     PausePlayback(viewer);
     EXPECT_FALSE(viewer->stepRequested);
+}
+
+// A step that can start nothing (one frame, or no window yet) must not wait for a later
+// start: the next image's Play would show frame 0, step to frame 1 and hold there.
+TEST_F(TransportTest, AStepThatStartsNothingIsDropped) {
+    TavorenGif* viewer = Open(SimpleAnimation(1, 4, 4, 10));
+    StepPlayback(viewer);
+    EXPECT_FALSE(viewer->stepRequested);
+
+    TavorenGif* unattached = CreateInstance(nullptr);
+    const std::vector<uint8_t> bytes = BuildGif(SimpleAnimation(3, 4, 4, 10));
+    ASSERT_EQ(LoadFromMemory(unattached, {bytes.begin(), bytes.end()}).result, 0);
+    StepPlayback(unattached);
+    EXPECT_FALSE(unattached->stepRequested);
+    DestroyInstance(unattached);
+
+    // The same viewer, now with an animation: Play plays and does not hold.
+    ASSERT_TRUE(harness->Open(SimpleAnimation(3, 4, 4, 2)));
+    Play(viewer);
+    EXPECT_TRUE(WaitUntil([&] { return viewer->currentFrame == 2; })) << "held after a step";
+    EXPECT_FALSE(viewer->paused);
+}
+
+// A host with play and step controls of its own sends their requests in quick succession,
+// here with random gaps of up to 200 us. Whatever the worker is doing when they arrive, the
+// paused animation must move on.
+TEST_F(TransportTest, QuickRequestsOnAPausedWorkerAlwaysMoveIt) {
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, kLongDelay));
+    StepPlayback(viewer);
+    ASSERT_TRUE(WaitForHeldFrame(viewer, 1));
+    struct Case {
+        const char* name;
+        std::vector<UINT> requests;
+        bool held;  // paused after the frame
+    };
+    const Case cases[] = {{"play", {VM_PLAY}, false},
+                          {"play, play", {VM_PLAY, VM_PLAY}, false},
+                          {"step, play", {VM_STEP, VM_PLAY}, false},
+                          {"step, step", {VM_STEP, VM_STEP}, true},
+                          {"step, play, play", {VM_STEP, VM_PLAY, VM_PLAY}, false}};
+    std::mt19937 random(14);
+    for (int trial = 0; trial < 20; ++trial) {
+        for (const Case& c : cases) {
+            HandleMessage(viewer, VM_PAUSE, 0, 0);
+            const int shown = harness->window().invalidations();
+            for (UINT request : c.requests) {
+                HandleMessage(viewer, request, 0, 0);
+                const auto gapEnd =
+                    std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 200);
+                while (std::chrono::steady_clock::now() < gapEnd) {
+                }
+            }
+            ASSERT_TRUE(harness->window().WaitForInvalidation(shown + 1, kTimeout))
+                << c.name << ", trial " << trial << ": frozen on frame " << viewer->currentFrame;
+            if (c.held) {
+                EXPECT_TRUE(WaitUntil([&] { return viewer->paused && !viewer->stepRequested; }))
+                    << c.name;
+            } else {
+                EXPECT_FALSE(viewer->paused) << c.name;
+            }
+        }
+    }
+}
+
+// The same requests while the worker is held where it has chosen to wait without end and
+// has not yet begun to.
+TEST_F(TransportTest, QuickRequestsBeforeTheUnboundedWaitBeginsMoveIt) {
+    SKIP_WITHOUT_WAIT_HOOK();
+#if !defined(_WIN32)
+    TavorenGif* viewer = Open(SimpleAnimation(3, 4, 4, kLongDelay));
+    const std::vector<UINT> sequences[] = {
+        {VM_PLAY, VM_PLAY}, {VM_STEP, VM_PLAY}, {VM_STEP, VM_STEP}, {VM_STEP, VM_PLAY, VM_PLAY}};
+    for (const std::vector<UINT>& requests : sequences) {
+        for (int trial = 0; trial < 5; ++trial) {
+            const int shown = harness->window().invalidations();
+            {
+                WaitGate gate(2, INFINITE);
+                StepPlayback(viewer);  // from stopped: frame 0, then frame 1, held
+                ASSERT_TRUE(gate.WaitUntilHeld(kTimeout));
+                for (UINT request : requests) HandleMessage(viewer, request, 0, 0);
+            }
+            EXPECT_TRUE(harness->window().WaitForInvalidation(shown + 3, kTimeout))
+                << "frozen on frame " << viewer->currentFrame << " after " << requests.size()
+                << " requests, trial " << trial;
+            StopPlayback(viewer);
+        }
+    }
+#endif
 }
 
 TEST_F(TransportTest, StopWhilePausedEndsTheWorkerAndRewinds) {
@@ -215,67 +305,6 @@ TEST_F(TransportTest, FramesWithoutADelayFollowWithoutWaiting) {
     EXPECT_EQ(viewer->frameDelay, 0u);
 }
 
-#if !defined(_WIN32)
-// Holds the worker where the stand-in lets a test: at the start of a wait. The lock and the
-// condition are static, so that a worker leaving the hook never touches a gate that is gone.
-class WaitGate {
-  public:
-    // Holds the next wait on `count` handles with the given timeout.
-    WaitGate(DWORD count, DWORD timeout) : count_(count), timeout_(timeout) {
-        TavorenSetWaitHook(&WaitGate::Hook, this);
-    }
-    ~WaitGate() {
-        Release();
-        std::unique_lock lock(Mutex());
-        TavorenSetWaitHook(nullptr, nullptr);
-        Changed().wait(lock, [&] { return inHook_ == 0; });
-    }
-    bool WaitUntilHeld() {
-        std::unique_lock lock(Mutex());
-        return Changed().wait_for(lock, std::chrono::milliseconds(kTimeout), [&] { return held_; });
-    }
-    void Release() {
-        std::lock_guard lock(Mutex());
-        released_ = true;
-        Changed().notify_all();
-    }
-
-  private:
-    static std::mutex& Mutex() {
-        static std::mutex mutex;
-        return mutex;
-    }
-    static std::condition_variable& Changed() {
-        static std::condition_variable changed;
-        return changed;
-    }
-    static void Hook(DWORD count, DWORD timeout, void* context) {
-        auto* gate = static_cast<WaitGate*>(context);
-        std::unique_lock lock(Mutex());
-        if (gate->held_ || count != gate->count_ || timeout != gate->timeout_) return;
-        gate->held_ = true;
-        ++gate->inHook_;
-        Changed().notify_all();
-        Changed().wait(lock, [&] { return gate->released_; });
-        --gate->inHook_;
-        Changed().notify_all();
-    }
-
-    const DWORD count_, timeout_;
-    bool held_ = false, released_ = false;
-    int inHook_ = 0;
-};
-
-#endif
-
-// Only the Linux stand-in can hold a thread at the start of a wait.
-#if defined(_WIN32)
-#define SKIP_WITHOUT_WAIT_HOOK() \
-    GTEST_SKIP() << "needs the Linux stand-in's wait hook: Windows cannot hold the worker there"
-#else
-#define SKIP_WITHOUT_WAIT_HOOK()
-#endif
-
 // The worker has chosen to wait without end (it is paused) but is not yet waiting when the
 // window thread resumes it: the resume must still end that wait.
 TEST_F(TransportTest, AResumeBeforeTheUnboundedWaitBeginsStillEndsIt) {
@@ -285,7 +314,7 @@ TEST_F(TransportTest, AResumeBeforeTheUnboundedWaitBeginsStillEndsIt) {
     {
         WaitGate gate(2, INFINITE);
         StepPlayback(viewer);  // frame 1, then the paused wait
-        ASSERT_TRUE(gate.WaitUntilHeld());
+        ASSERT_TRUE(gate.WaitUntilHeld(kTimeout));
         Play(viewer);
     }
     EXPECT_TRUE(WaitUntil([&] { return viewer->currentFrame == 2; }));
@@ -294,7 +323,7 @@ TEST_F(TransportTest, AResumeBeforeTheUnboundedWaitBeginsStillEndsIt) {
         WaitGate gate(2, INFINITE);
         PausePlayback(viewer);
         StepPlayback(viewer);  // cuts frame 2 short, frame 0 then held
-        ASSERT_TRUE(gate.WaitUntilHeld());
+        ASSERT_TRUE(gate.WaitUntilHeld(kTimeout));
         StepPlayback(viewer);
     }
     EXPECT_TRUE(WaitForHeldFrame(viewer, 1));
@@ -313,7 +342,7 @@ TEST_F(TransportTest, RequestsWhileTheWorkerEndsLeaveNothingBehind) {
     {
         WaitGate gate(1, 0);  // the stop check at the top of the next pass
         StepPlayback(viewer);
-        ASSERT_TRUE(gate.WaitUntilHeld());
+        ASSERT_TRUE(gate.WaitUntilHeld(kTimeout));
         SetEvent(viewer->stopEvent);  // StopPlayback's signal, without its wait
         Play(viewer);
         PausePlayback(viewer);
@@ -321,7 +350,9 @@ TEST_F(TransportTest, RequestsWhileTheWorkerEndsLeaveNothingBehind) {
     }
     ASSERT_TRUE(WaitForWorkerEnd(viewer, kTimeout));
     ExpectStopped(viewer);
-    EXPECT_FALSE(viewer->stepRequested) << "a step made while ending waits for the next start";
+    // The exit steps drop a step made while the worker ended: it cannot act, and a later
+    // start must not take it.
+    EXPECT_FALSE(viewer->stepRequested) << "a step made while ending outlived the worker";
 
     // Requests racing the exit itself: a step from stopped shows frame 0, and frame 1 fails
     // at once, so each worker lives a fraction of a millisecond. Requests that come after its

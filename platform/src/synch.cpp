@@ -1,8 +1,10 @@
 // Events and waits with Windows semantics on the standard library's primitives.
 //
-// All events share one lock and one condition variable, so that a wait on several events is
-// as simple as a wait on one: a waiter sleeps on the condition variable until one of its
-// events is signalled or its deadline passes, and never polls.
+// All events share one lock. A thread that finds none of its events signalled registers as a
+// waiter on each of them and sleeps on a condition variable of its own. SetEvent releases
+// waiters itself, as Windows does: an automatic-reset event with a waiter releases the first
+// one and stays non-signalled, a manual-reset one releases every waiter and stays signalled.
+// A released waiter has its answer before SetEvent returns, so no ResetEvent can take it back.
 //
 // A HANDLE is a number from a table, never reused, so a closed handle fails with
 // ERROR_INVALID_HANDLE as it does on Windows (there, the number may later name another
@@ -10,6 +12,7 @@
 #include <windows.h>
 #include <tavoren_platform_probe.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -17,21 +20,37 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace platform {
 namespace {
 
+struct Event;
+
+// A thread in WaitForMultipleObjects that found none of its events signalled.
+struct Waiter {
+    static constexpr DWORD kWaiting = ~DWORD{0};
+    Waiter(const std::shared_ptr<Event>* waitedEvents, DWORD eventCount)
+        : events(waitedEvents), count(eventCount) {}
+    const std::shared_ptr<Event>* const events;
+    const DWORD count;
+    DWORD released = kWaiting;  // the index it was released for; guarded by the table's lock
+    std::condition_variable wakeUp;
+};
+
 struct Event {
     Event(bool manual, bool initial) : manualReset(manual), signalled(initial) {}
     const bool manualReset;
-    bool signalled;  // guarded by the table's lock
+    bool signalled;                // guarded by the table's lock
+    std::vector<Waiter*> waiters;  // in the order they began to wait; guarded likewise
 };
 
 struct EventTable {
     std::mutex lock;
-    std::condition_variable signalled;
+    std::condition_variable blockedChanged;
     std::map<uintptr_t, std::shared_ptr<Event>> events;
     uintptr_t lastHandle = 0;
+    long blockedWaits = 0;
     std::atomic<long> invalidUses{0};
 };
 
@@ -55,6 +74,23 @@ std::shared_ptr<Event> FindLocked(EventTable& table, HANDLE handle) {
     return nullptr;
 }
 
+void Unregister(Waiter& waiter) {
+    for (DWORD i = 0; i < waiter.count; ++i) {
+        std::vector<Waiter*>& list = waiter.events[i]->waiters;
+        list.erase(std::remove(list.begin(), list.end(), &waiter), list.end());
+    }
+}
+
+// Ends `waiter`'s wait for `event`, at the lowest index that names it. With the lock held:
+// the waiter's condition variable lives on its stack and may be gone once the lock is free.
+void ReleaseLocked(Waiter& waiter, const Event* event) {
+    DWORD index = 0;
+    while (waiter.events[index].get() != event) ++index;
+    waiter.released = index;
+    Unregister(waiter);
+    waiter.wakeUp.notify_one();
+}
+
 }  // namespace
 }  // namespace platform
 
@@ -71,16 +107,22 @@ extern "C" HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL ini
 
 extern "C" BOOL SetEvent(HANDLE handle) {
     platform::EventTable& table = platform::Table();
-    {
-        std::lock_guard<std::mutex> guard(table.lock);
-        std::shared_ptr<platform::Event> event = platform::FindLocked(table, handle);
-        if (!event) return FALSE;
+    std::lock_guard<std::mutex> guard(table.lock);
+    std::shared_ptr<platform::Event> event = platform::FindLocked(table, handle);
+    if (!event) return FALSE;
+    if (event->manualReset) {
+        event->signalled = true;
+        while (!event->waiters.empty())
+            platform::ReleaseLocked(*event->waiters.front(), event.get());
+    } else if (!event->waiters.empty()) {
+        platform::ReleaseLocked(*event->waiters.front(), event.get());
+    } else {
         event->signalled = true;
     }
-    table.signalled.notify_all();
     return TRUE;
 }
 
+// Only the event's state: a waiter that SetEvent released stays released.
 extern "C" BOOL ResetEvent(HANDLE handle) {
     platform::EventTable& table = platform::Table();
     std::lock_guard<std::mutex> guard(table.lock);
@@ -118,22 +160,31 @@ extern "C" DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL
         if (!events[i]) return WAIT_FAILED;
     }
     // The first signalled event in handle order wins; an automatic-reset one is consumed.
-    DWORD index = 0;
-    auto ready = [&] {
-        for (index = 0; index < count; ++index) {
-            if (events[index]->signalled) {
-                if (!events[index]->manualReset) events[index]->signalled = false;
-                return true;
-            }
+    for (DWORD i = 0; i < count; ++i) {
+        if (events[i]->signalled) {
+            if (!events[i]->manualReset) events[i]->signalled = false;
+            return WAIT_OBJECT_0 + i;
         }
-        return false;
-    };
-    if (milliseconds == INFINITE) {
-        table.signalled.wait(lock, ready);
-    } else if (!table.signalled.wait_for(lock, std::chrono::milliseconds(milliseconds), ready)) {
-        return WAIT_TIMEOUT;
     }
-    return WAIT_OBJECT_0 + index;
+    if (milliseconds == 0) return WAIT_TIMEOUT;
+
+    platform::Waiter waiter(events, count);
+    for (DWORD i = 0; i < count; ++i) events[i]->waiters.push_back(&waiter);
+    ++table.blockedWaits;
+    table.blockedChanged.notify_all();
+    auto released = [&] { return waiter.released != platform::Waiter::kWaiting; };
+    if (milliseconds == INFINITE) {
+        waiter.wakeUp.wait(lock, released);
+    } else {
+        waiter.wakeUp.wait_for(lock, std::chrono::milliseconds(milliseconds), released);
+    }
+    --table.blockedWaits;
+    table.blockedChanged.notify_all();
+    // Released at the very end of the timeout counts as released: SetEvent has already
+    // taken the signal for this waiter.
+    if (released()) return WAIT_OBJECT_0 + waiter.released;
+    platform::Unregister(waiter);
+    return WAIT_TIMEOUT;
 }
 
 extern "C" DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
@@ -165,4 +216,19 @@ extern "C" long TavorenInvalidHandleUses(void) {
 extern "C" void TavorenSetWaitHook(TavorenWaitHook hook, void* context) {
     platform::waitHookContext = context;
     platform::waitHook = hook;
+}
+
+extern "C" long TavorenBlockedWaits(void) {
+    platform::EventTable& table = platform::Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    return table.blockedWaits;
+}
+
+extern "C" BOOL TavorenWaitForBlockedWaits(long count, DWORD milliseconds) {
+    platform::EventTable& table = platform::Table();
+    std::unique_lock<std::mutex> lock(table.lock);
+    return table.blockedChanged.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                         [&] { return table.blockedWaits == count; })
+               ? TRUE
+               : FALSE;
 }

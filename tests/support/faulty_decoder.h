@@ -1,20 +1,25 @@
 // A decoder that answers as the one it wraps, except that fetching one chosen frame fails or
-// throws: a composition failure, or an exception, in the middle of playback.
+// throws (a composition failure, or an exception, in the middle of playback), or first runs
+// a test's function (something happening at that moment of a walk over the frames).
 #pragma once
 
 #include <wincodec.h>
 #include <wrl/client.h>
 
 #include <atomic>
+#include <functional>
 #include <stdexcept>
+#include <utility>
 
 class FaultyDecoder final : public IWICBitmapDecoder {
   public:
-    enum class Fault { Fail, Throw };
+    enum class Fault { Fail, Throw, Call };
 
-    // Takes the viewer's place for `decoder`, which it holds from now on.
-    static void Install(IWICBitmapDecoder*& decoder, UINT faultyFrame, Fault fault) {
-        auto* faulty = new FaultyDecoder(decoder, faultyFrame, fault);
+    // Takes the viewer's place for `decoder`, which it holds from now on. With Fault::Call,
+    // every fetch of the frame first runs `call` on the fetching thread, then succeeds.
+    static void Install(IWICBitmapDecoder*& decoder, UINT faultyFrame, Fault fault,
+                        std::function<void()> call = {}) {
+        auto* faulty = new FaultyDecoder(decoder, faultyFrame, fault, std::move(call));
         decoder->Release();
         decoder = faulty;
     }
@@ -51,7 +56,8 @@ class FaultyDecoder final : public IWICBitmapDecoder {
     HRESULT STDMETHODCALLTYPE GetFrame(UINT index, IWICBitmapFrameDecode** frame) override {
         if (index == faultyFrame_) {
             if (fault_ == Fault::Throw) throw std::runtime_error("a decoder that throws");
-            return WINCODEC_ERR_BADIMAGE;
+            if (fault_ != Fault::Call) return WINCODEC_ERR_BADIMAGE;
+            call_();
         }
         return inner_->GetFrame(index, frame);
     }
@@ -78,12 +84,14 @@ class FaultyDecoder final : public IWICBitmapDecoder {
 #endif
 
   private:
-    FaultyDecoder(IWICBitmapDecoder* inner, UINT faultyFrame, Fault fault)
-        : inner_(inner), faultyFrame_(faultyFrame), fault_(fault) {}
+    FaultyDecoder(IWICBitmapDecoder* inner, UINT faultyFrame, Fault fault,
+                  std::function<void()> call)
+        : inner_(inner), faultyFrame_(faultyFrame), fault_(fault), call_(std::move(call)) {}
     ~FaultyDecoder() = default;
 
     Microsoft::WRL::ComPtr<IWICBitmapDecoder> inner_;
     const UINT faultyFrame_;
     const Fault fault_;
+    const std::function<void()> call_;
     std::atomic<ULONG> references_{1};
 };

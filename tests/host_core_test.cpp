@@ -151,7 +151,8 @@ TEST(FolderListing, NamesWhyAFileDidNotOpen) {
               "not a GIF or WebP image");
     EXPECT_EQ(LoadFailureReason(folder.Write("cut.gif", Bytes("GIF89a\x10\0"))),
               "a damaged GIF: the module cannot read its frames");
-    EXPECT_EQ(LoadFailureReason(folder.Write("cut.webp", Bytes(std::string("RIFF\x04\0\0\0WEBPVP8X", 16)))),
+    EXPECT_EQ(LoadFailureReason(
+                  folder.Write("cut.webp", Bytes(std::string("RIFF\x04\0\0\0WEBPVP8X", 16)))),
               "a damaged or unsupported WebP: the module cannot read its frames");
 }
 
@@ -314,6 +315,7 @@ class TestSessionWindow : public SessionWindow {
     PictureSize ClientSize() override { return {kWidth, kHeight}; }
     void ShowProgress(uint32_t done, uint32_t total) override { lastProgress = {done, total}; }
     void Repaint() override {}
+    void StatusChanged() override {}
     void PictureChanged() override { ++pictureChanges; }
 
     static constexpr int kWidth = 80, kHeight = 60;

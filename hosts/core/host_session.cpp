@@ -55,26 +55,23 @@ bool HostSession::ShowMemory(const std::string& name, const unsigned char* data,
 bool HostSession::Shown(bool loaded) {
     shown_ = false;
     transport_ = Transport::Still;
+    picture_ = loaded ? viewer_.DisplayedSize() : PictureSize{};
+    geometry_.SetPicture(picture_);
+    // The window takes its size for the picture first: the module's window surface is made
+    // at the client size of the attach.
+    window_.PictureChanged();
     if (loaded) {
         error_.clear();
-        if (!viewer_.Attach(window_.Handle())) {
-            windowRefused_ = true;
+        windowRefused_ = !viewer_.Attach(window_.Handle());
+        if (windowRefused_) {
             error_ = "the module cannot draw in the window";
         } else {
-            windowRefused_ = false;
             shown_ = true;
-            picture_ = viewer_.DisplayedSize();
-            geometry_.SetPicture(picture_);
             viewer_.SetBackground(background_);
             viewer_.Play();
             if (viewer_.frameCount() > 1) transport_ = Transport::Playing;
         }
     }
-    if (!shown_) {
-        picture_ = {};
-        geometry_.SetPicture(picture_);
-    }
-    window_.PictureChanged();
     window_.Repaint();
     return shown_;
 }
@@ -144,7 +141,7 @@ void HostSession::PassKey(unsigned key) {
         default:
             break;
     }
-    window_.Repaint();
+    window_.StatusChanged();
 }
 
 void HostSession::OpenMenuAtCentre() {
@@ -159,7 +156,7 @@ void HostSession::MenuChosen(uintptr_t id) {
     if (id == kMenuPlay) transport_ = Transport::Playing;
     if (id == kMenuPause || id == kMenuStep) transport_ = Transport::Paused;
     if (id == kMenuStop) transport_ = Transport::Stopped;
-    window_.Repaint();
+    window_.StatusChanged();
 }
 
 void HostSession::Notified(uintptr_t what) {

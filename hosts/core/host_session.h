@@ -26,6 +26,8 @@ class SessionWindow {
     virtual void ShowProgress(uint32_t done, uint32_t total) = 0;
     // A paint of the whole client area, later.
     virtual void Repaint() = 0;
+    // The status line says something else now; nothing needs painting.
+    virtual void StatusChanged() = 0;
     // Another picture, or the same one turned: the host may fit its window to it.
     virtual void PictureChanged() = 0;
 };

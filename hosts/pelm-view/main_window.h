@@ -37,6 +37,7 @@ class MainWindow : public QMainWindow, public SessionWindow {
     PictureSize ClientSize() override;
     void ShowProgress(uint32_t done, uint32_t total) override;
     void Repaint() override;
+    void StatusChanged() override { UpdateStatus(); }
     void PictureChanged() override;
 
   protected:

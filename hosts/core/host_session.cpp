@@ -176,7 +176,7 @@ void HostSession::Resized() {
 bool HostSession::Paint() {
     if (!shown_) return false;
     const Placement placement = Place();
-    viewer_.Render(placement.source, placement.dest, placement.interpolation);
+    renderResult_ = viewer_.Render(placement.source, placement.dest, placement.interpolation);
     return true;
 }
 

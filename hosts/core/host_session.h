@@ -71,6 +71,8 @@ class HostSession {
 
     // Paints through Render; false when nothing was asked of the module.
     bool Paint();
+    // Render's result at the last paint: -1 when the module could not draw the picture.
+    int renderResult() const { return renderResult_; }
     Placement Place() { return geometry_.Place(window_.ClientSize()); }
     ViewGeometry& geometry() { return geometry_; }
     PictureSize picture() const { return picture_; }
@@ -97,4 +99,5 @@ class HostSession {
     std::string error_;
     bool shown_ = false;
     bool windowRefused_ = false;
+    int renderResult_ = 0;
 };

@@ -27,6 +27,8 @@ class ViewWidget : public QWidget, public WindowHost {
     void OnDoubleClick(std::function<void()> callback) { doubleClicked_ = std::move(callback); }
     // The last picture the module presented, as painted.
     const QImage& presented() const { return frame_.image(); }
+    // Whether the paint that just ended got a picture from the module.
+    bool presentedNow() const { return frame_.fresh(); }
 
     // WindowHost.
     void ClientSize(int* width, int* height) override;

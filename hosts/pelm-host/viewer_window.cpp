@@ -110,10 +110,6 @@ bool ViewerWindow::CreateHostWindow(int show) {
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    progressBar_ =
-        CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | PBS_SMOOTH, kProgressMargin,
-                        kProgressMargin, kMinimumClientWidth - 2 * kProgressMargin, kProgressHeight,
-                        window_, nullptr, GetModuleHandleW(nullptr), nullptr);
     ShowWindow(window_, show);
     UpdateWindow(window_);
     return true;
@@ -127,7 +123,16 @@ PictureSize ViewerWindow::ClientSize() {
 
 // The load runs on this thread and the message loop waits for it: the bar paints itself.
 void ViewerWindow::ShowProgress(uint32_t done, uint32_t total) {
-    if (!IsWindowVisible(progressBar_)) ShowWindow(progressBar_, SW_SHOWNA);
+    if (!progressBar_) {
+        // Only while loading: under Wine a window with a child, even a hidden one, shows the
+        // module's Direct2D frames late or not at all.
+        RECT client{};
+        GetClientRect(window_, &client);
+        progressBar_ = CreateWindowExW(
+            0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | PBS_SMOOTH, kProgressMargin,
+            kProgressMargin, std::max<int>(0, client.right - 2 * kProgressMargin), kProgressHeight,
+            window_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
     SendMessageW(progressBar_, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
     SendMessageW(progressBar_, PBM_SETPOS, done, 0);
     UpdateWindow(progressBar_);
@@ -137,7 +142,10 @@ void ViewerWindow::ShowProgress(uint32_t done, uint32_t total) {
 }
 
 void ViewerWindow::Repaint() {
-    if (IsWindowVisible(progressBar_)) ShowWindow(progressBar_, SW_HIDE);
+    if (progressBar_) {
+        DestroyWindow(progressBar_);
+        progressBar_ = nullptr;
+    }
     InvalidateRect(window_, nullptr, FALSE);
 }
 

@@ -8,4 +8,4 @@
 constexpr uint32_t kDefaultBackground = 0x303030;
 // The smallest client area a host window gets, so that a tiny picture still has a window
 // that can be grabbed, and room for the status.
-constexpr int kMinimumClientWidth = 320, kMinimumClientHeight = 200;
+constexpr int kMinimumClientWidth = 480, kMinimumClientHeight = 300;

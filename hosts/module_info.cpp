@@ -1,11 +1,9 @@
-// pelm-module-info: loads a module as the host does, by file and by its export, and prints
-// the descriptor record it returns.
-#include <dlfcn.h>
-
+// pelm-module-info: loads a module as the hosts do (the host core: by file, by its export, its
+// record checked) and prints the descriptor record it returns.
 #include <cstdio>
-#include <cstring>
 #include <string>
 
+#include "host_module.h"
 #include "module/module_info.h"
 
 namespace {
@@ -32,19 +30,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s MODULE\n", argv[0]);
         return 2;
     }
-    void* module = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+    std::string error;
+    const auto module = HostModule::Open(argv[1], &error);
     if (!module) {
-        std::fprintf(stderr, "cannot load %s: %s\n", argv[1], dlerror());
+        std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    using GetModuleInfoFn = ModuleInfo* (*)(void*);
-    auto getInfo = reinterpret_cast<GetModuleInfoFn>(dlsym(module, "GetTavorenModuleInfo"));
-    const ModuleInfo* info = getInfo ? getInfo(nullptr) : nullptr;
-    if (!info || !info->signature || std::strcmp(info->signature, "PelmTavorenModule") != 0) {
-        std::fprintf(stderr, "%s is not a Pelm module\n", argv[1]);
-        dlclose(module);
-        return 1;
-    }
+    const ModuleInfo* info = &module->record();
     std::printf("module       %s\n", argv[1]);
     std::printf("signature    %s\n", info->signature);
     std::printf("headerValue  %d\n", info->headerValue);
@@ -54,6 +46,5 @@ int main(int argc, char** argv) {
     std::printf("copyright    %s\n", Printable(info->copyright).c_str());
     std::printf("trailerValue 0x%X\n", static_cast<unsigned>(info->trailerValue));
     std::printf("record       %zu bytes\n", sizeof(ModuleInfo));
-    dlclose(module);
     return 0;
 }

@@ -390,8 +390,28 @@ TEST_F(PelmHostTest, RightAndLeftStepThroughTheFolderWithTheOneViewer) {
     EXPECT_EQ(WaitForTitle(L"4 still.gif  4/4"), "");
 }
 
-TEST_F(PelmHostTest, ClosingTheWindowEndsTheHostWithExitCodeZero) {
-    ASSERT_TRUE(PostMessageW(window_, WM_CLOSE, 0, 0));
+TEST_F(PelmHostTest, F11TogglesFullscreenAndEscLeavesIt) {
+    RECT normal{};
+    ASSERT_TRUE(GetWindowRect(window_, &normal));
+    SendKey(VK_F11);
+    const LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE);
+    EXPECT_FALSE(style & WS_CAPTION) << "a frame in fullscreen";
+    RECT full{};
+    ASSERT_TRUE(GetWindowRect(window_, &full));
+    EXPECT_EQ(full.right - full.left, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(full.bottom - full.top, GetSystemMetrics(SM_CYSCREEN));
+    // Esc leaves fullscreen, back to the window as it was, which stays open.
+    SendKey(VK_ESCAPE);
+    EXPECT_TRUE(GetWindowLongPtrW(window_, GWL_STYLE) & WS_CAPTION);
+    RECT back{};
+    ASSERT_TRUE(GetWindowRect(window_, &back));
+    EXPECT_EQ(back.right - back.left, normal.right - normal.left);
+    EXPECT_EQ(back.bottom - back.top, normal.bottom - normal.top);
+    EXPECT_TRUE(IsWindow(window_));
+}
+
+TEST_F(PelmHostTest, EscOutsideFullscreenClosesWithExitCodeZero) {
+    PressKey(VK_ESCAPE);
     DWORD exitCode = 99;
     ASSERT_TRUE(host_->WaitForExit(kTimeoutMs, exitCode)) << "pelm-host still runs after 20 s";
     EXPECT_EQ(exitCode, 0u) << host_->ErrorOutput();

@@ -1,20 +1,17 @@
-// pelm-module-info: loads a module as the host does, by file and by its export, and prints
-// the descriptor record it returns; on Windows also the file's version resource, as
-// Explorer's Details tab shows it.
+// pelm-module-info: loads a module as the hosts do (the host core: by file, by its export, its
+// record checked) and prints the descriptor record it returns; on Windows also the file's
+// version resource, as Explorer's Details tab shows it.
 #include <cstdio>
-#include <cstring>
+#include <filesystem>
 #include <string>
 
+#include "host_module.h"
 #include "module/module_info.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 
 #include <vector>
-
-#include "pelm-host/module_library.h"
-#else
-#include <dlfcn.h>
 #endif
 
 namespace {
@@ -80,47 +77,36 @@ bool PrintVersionResource(const std::wstring& path) {
 
 }  // namespace
 
+namespace {
+
+int Run(const std::filesystem::path& path) {
+    std::string error;
+    const auto module = HostModule::Open(path, &error);
+    if (!module) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    const std::string shown = path.string();
+    PrintRecord(shown.c_str(), module->record());
+#if defined(_WIN32)
+    if (!PrintVersionResource(path.wstring())) {
+        std::fprintf(stderr, "%s has no version resource\n", shown.c_str());
+        return 1;
+    }
+#endif
+    return 0;
+}
+
+}  // namespace
+
 #if defined(_WIN32)
 int wmain(int argc, wchar_t** argv) {
+#else
+int main(int argc, char** argv) {
+#endif
     if (argc != 2) {
         std::fprintf(stderr, "usage: pelm-module-info MODULE\n");
         return 2;
     }
-    ModuleLibrary module;
-    std::wstring error;
-    if (!module.Load(argv[1], error)) {
-        std::fprintf(stderr, "%ls\n", error.c_str());
-        return 1;
-    }
-    const std::string path(Printable(reinterpret_cast<const WCHAR*>(argv[1])));
-    PrintRecord(path.c_str(), module.info());
-    if (!PrintVersionResource(argv[1])) {
-        std::fprintf(stderr, "%s has no version resource\n", path.c_str());
-        return 1;
-    }
-    return 0;
+    return Run(argv[1]);
 }
-#else
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s MODULE\n", argv[0]);
-        return 2;
-    }
-    void* module = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-        std::fprintf(stderr, "cannot load %s: %s\n", argv[1], dlerror());
-        return 1;
-    }
-    using GetModuleInfoFn = ModuleInfo* (*)(void*);
-    auto getInfo = reinterpret_cast<GetModuleInfoFn>(dlsym(module, "GetTavorenModuleInfo"));
-    const ModuleInfo* info = getInfo ? getInfo(nullptr) : nullptr;
-    if (!info || !info->signature || std::strcmp(info->signature, "PelmTavorenModule") != 0) {
-        std::fprintf(stderr, "%s is not a Pelm module\n", argv[1]);
-        dlclose(module);
-        return 1;
-    }
-    PrintRecord(argv[1], *info);
-    dlclose(module);
-    return 0;
-}
-#endif

@@ -1,6 +1,7 @@
-// The Windows reference host end to end, as a user runs it: pelm-host started on a GIF file,
-// driven through its window with keys, read back from the screen, and closed. One host
-// process serves every case, in order: a Direct2D window costs seconds under Wine.
+// The Windows reference host end to end, as a user runs it: pelm-host started on a folder,
+// driven through its window with keys, stepping through the folder's files with the one
+// viewer, read back from the screen, and closed. One host process serves every case, in order:
+// a Direct2D window costs seconds under Wine.
 #include <gtest/gtest.h>
 
 #include <cwchar>
@@ -26,6 +27,10 @@ constexpr wchar_t kHostColourArgument[] = L"204060";
 constexpr uint16_t kDelay = 10;  // hundredths: 400 ms for the whole animation
 constexpr unsigned kTimeoutMs = 20000;
 constexpr wchar_t kNonAsciiName[] = L"\u30C6\u30B9\u30C8";  // "test" in katakana
+// The folder's second file: another animation, of two frames of one colour each; its third:
+// a file that is no image; its fourth: a still.
+constexpr int kOtherWidth = 32, kOtherHeight = 24;
+constexpr uint32_t kOtherColours[] = {0x40A0E0, 0xA040E0};
 // Wine's Direct3D with its command stream off, as the test prefix has it for the painting
 // tests, never shows what the playback worker composes on its own thread: the window thread's
 // paint still draws the composition as it stood before. With the stream on, all drawing goes
@@ -59,6 +64,22 @@ GifImage MarkedFrames() {
     return image;
 }
 
+GifColor Colour(uint32_t rgb) {
+    return {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+            static_cast<uint8_t>(rgb)};
+}
+
+std::vector<uint8_t> OtherGif() {
+    GifImage image = SimpleAnimation(2, kOtherWidth, kOtherHeight, kDelay);
+    image.globalTable[0] = Colour(kOtherColours[0]);
+    image.globalTable[1] = Colour(kOtherColours[1]);
+    return BuildGif(image);
+}
+
+std::vector<uint8_t> StillGif() {
+    return BuildGif(SimpleAnimation(1, 8, 8, 0));
+}
+
 // Frame k at displayed (x, y), turned clockwise by `rotation` (0 or 90).
 uint32_t FramePixel(int k, int rotation, int x, int y) {
     const int cx = rotation == 90 ? y : x;
@@ -66,11 +87,10 @@ uint32_t FramePixel(int k, int rotation, int x, int y) {
     return cx < kMarkerWidth && cy < kMarkerHeight ? kMarker : kFrameColours[k];
 }
 
-// Compares the client area with frame k shown at 1:1, centred, in the host colour. Empty
-// when it matches, else what differs.
-std::string Difference(const ScreenCapture& capture, int k, int rotation) {
-    const int width = rotation == 90 ? kHeight : kWidth;
-    const int height = rotation == 90 ? kWidth : kHeight;
+// Compares the client area with a width x height picture shown at 1:1, centred, in the host
+// colour, whose pixel at (x, y) is pixel(x, y). Empty when it matches, else what differs.
+template <typename Pixel>
+std::string PictureDifference(const ScreenCapture& capture, int width, int height, Pixel pixel) {
     std::ostringstream out;
     if (capture.width < width || capture.height < height) {
         out << "client area " << capture.width << "x" << capture.height << " is smaller than the "
@@ -83,7 +103,7 @@ std::string Difference(const ScreenCapture& capture, int k, int rotation) {
     for (int y = 0; y < capture.height; ++y) {
         for (int x = 0; x < capture.width; ++x) {
             const bool inside = x >= left && x < left + width && y >= top && y < top + height;
-            const uint32_t want = inside ? FramePixel(k, rotation, x - left, y - top) : kHost;
+            const uint32_t want = inside ? pixel(x - left, y - top) : kHost;
             const uint32_t got = capture.At(x, y);
             if (inside) ++seen[got];
             if (got == want) continue;
@@ -101,6 +121,31 @@ std::string Difference(const ScreenCapture& capture, int k, int rotation) {
     return out.str();
 }
 
+// Frame k of the marked animation, turned by `rotation`.
+std::string Difference(const ScreenCapture& capture, int k, int rotation) {
+    return PictureDifference(capture, rotation == 90 ? kHeight : kWidth,
+                             rotation == 90 ? kWidth : kHeight,
+                             [&](int x, int y) { return FramePixel(k, rotation, x, y); });
+}
+
+// Either frame of the other animation.
+std::string OtherDifference(const ScreenCapture& capture) {
+    std::string difference;
+    for (uint32_t colour : kOtherColours) {
+        difference =
+            PictureDifference(capture, kOtherWidth, kOtherHeight, [&](int, int) { return colour; });
+        if (difference.empty()) break;
+    }
+    return difference;
+}
+
+// m:ss.mmm, as the status line shows times.
+std::wstring Time(int ms) {
+    wchar_t text[32];
+    swprintf(text, 32, L"%d:%02d.%03d", ms / 60000, ms / 1000 % 60, ms % 1000);
+    return text;
+}
+
 std::string Narrow(const std::wstring& text) {
     std::string out;
     for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
@@ -111,14 +156,14 @@ class PelmHostTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         host_ = new HostProcess;
-        gifPath_ = WriteGif();
-        if (gifPath_.empty()) {
-            setupError_ = "cannot write the GIF";
+        folder_ = WriteFolder();
+        if (folder_.empty()) {
+            setupError_ = "cannot write the folder";
             return;
         }
         const std::wstring program = ExecutableDirectory() + L"pelm-host.exe";
         const std::wstring command = L"\"" + program + L"\" --topmost --background " +
-                                     kHostColourArgument + L" \"" + gifPath_ + L"\"";
+                                     kHostColourArgument + L" \"" + folder_ + L"\"";
         if (!host_->Start(command, kHostEnvironment, setupError_)) return;
         window_ = host_->WaitForWindow(L"PelmHostWindow", kTimeoutMs);
         if (!window_) setupError_ = "no PelmHostWindow within 20 s" + HostState();
@@ -127,27 +172,42 @@ class PelmHostTest : public ::testing::Test {
     static void TearDownTestSuite() {
         delete host_;  // ends a host that a failed case left running
         host_ = nullptr;
-        if (!gifPath_.empty()) DeleteFileW(gifPath_.c_str());
+        for (const std::wstring& file : files_) DeleteFileW(file.c_str());
+        if (!folder_.empty()) RemoveDirectoryW(folder_.c_str());
     }
 
     void SetUp() override { ASSERT_TRUE(window_) << setupError_; }
 
-    static std::wstring WriteGif() {
-        // Not ASCII and with spaces, so that the path has to reach the module as UTF-16
+    static bool WriteFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        files_.push_back(path);
+        DWORD written = 0;
+        const BOOL ok =
+            ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);  // the module opens the file for itself alone
+        return ok && written == bytes.size();
+    }
+
+    // The folder the host browses, in name order: the marked animation, another animation, a
+    // file that is no image, a still, and a text file that the module's filter leaves out.
+    static std::wstring WriteFolder() {
+        // Not ASCII and with spaces, so that the paths have to reach the module as UTF-16
         // through a quoted command line.
         wchar_t directory[MAX_PATH + 1];
         if (!GetTempPathW(MAX_PATH + 1, directory)) return {};
-        const std::wstring path = std::wstring(directory) + L"pelm host " + kNonAsciiName + L" " +
-                                  std::to_wstring(GetCurrentProcessId()) + L".gif";
-        const std::vector<uint8_t> bytes = BuildGif(MarkedFrames());
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return {};
-        DWORD written = 0;
-        const BOOL ok =
-            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);  // the module opens the file for itself alone
-        return ok && written == bytes.size() ? path : std::wstring{};
+        const std::wstring folder = std::wstring(directory) + L"pelm host " + kNonAsciiName + L" " +
+                                    std::to_wstring(GetCurrentProcessId());
+        if (!CreateDirectoryW(folder.c_str(), nullptr)) return {};
+        const std::string broken = "GIF89a, and then nothing";
+        const bool written =
+            WriteFile(folder + L"\\1 " + kNonAsciiName + L".gif", BuildGif(MarkedFrames())) &&
+            WriteFile(folder + L"\\2 other.gif", OtherGif()) &&
+            WriteFile(folder + L"\\3 broken.gif", {broken.begin(), broken.end()}) &&
+            WriteFile(folder + L"\\4 still.gif", StillGif()) &&
+            WriteFile(folder + L"\\5 notes.txt", {'n', 'o'});
+        return written ? folder : std::wstring{};
     }
 
     // Why a wait ended without what it waited for, when the host has gone.
@@ -214,20 +274,22 @@ class PelmHostTest : public ::testing::Test {
         return text;
     }
 
-    // The play position in the title ("... 300 / 400 ms"), or -1.
+    // The play position in the title ("... 0:00.300 / 0:00.400"), or -1.
     static int TitlePosition() {
         const std::wstring title = Title();
         const size_t slash = title.rfind(L" / ");
         if (slash == std::wstring::npos || slash == 0) return -1;
         const size_t start = title.rfind(L' ', slash - 1) + 1;
-        const std::wstring number = title.substr(start, slash - start);
-        wchar_t* end = nullptr;
-        const long value = std::wcstol(number.c_str(), &end, 10);
-        return !number.empty() && *end == L'\0' ? static_cast<int>(value) : -1;
+        int minutes = 0, seconds = 0, ms = 0;
+        if (swscanf(title.substr(start, slash - start).c_str(), L"%d:%d.%d", &minutes, &seconds,
+                    &ms) != 3) {
+            return -1;
+        }
+        return (minutes * 60 + seconds) * 1000 + ms;
     }
 
     static std::string WaitForTitlePosition(int position) {
-        return WaitForTitle(L" " + std::to_wstring(position) + L" / ");
+        return WaitForTitle(L" " + Time(position) + L" / ");
     }
 
     static void PressKey(WPARAM key) { ASSERT_TRUE(PostMessageW(window_, WM_KEYDOWN, key, 0)); }
@@ -242,24 +304,26 @@ class PelmHostTest : public ::testing::Test {
 
     static HostProcess* host_;
     static HWND window_;
-    static std::wstring gifPath_;
+    static std::wstring folder_;
+    static std::vector<std::wstring> files_;
     static std::string setupError_;
 };
 
 HostProcess* PelmHostTest::host_ = nullptr;
 HWND PelmHostTest::window_ = nullptr;
-std::wstring PelmHostTest::gifPath_;
+std::wstring PelmHostTest::folder_;
+std::vector<std::wstring> PelmHostTest::files_;
 std::string PelmHostTest::setupError_;
 
 TEST_F(PelmHostTest, PlaysOnStartAtOneToOneAmidTheHostColour) {
     int first = -1;
     ASSERT_EQ(WaitForAnyFrame(-1, &first), "");
     EXPECT_EQ(WaitForAnyFrame(first), "") << "the animation does not play";
-    // The title shows the file's name, the displayed size and the duration, 4 frames of
-    // 100 ms.
+    // The title shows the file's name, its place in the folder, the displayed size, the zoom,
+    // the state and the duration, 4 frames of 100 ms.
     EXPECT_EQ(WaitForTitle(kNonAsciiName), "");
-    EXPECT_EQ(WaitForTitle(L"64x48"), "");
-    EXPECT_EQ(WaitForTitle(L"/ 400 ms"), "");
+    EXPECT_EQ(WaitForTitle(L"  1/4  64x48  100%  playing  "), "");
+    EXPECT_EQ(WaitForTitle(L"/ 0:00.400"), "");
 }
 
 TEST_F(PelmHostTest, StopThenEachStepShowsTheNextFrame) {
@@ -294,8 +358,60 @@ TEST_F(PelmHostTest, TurnKeysTurnThePictureAndRefitTheWindow) {
     EXPECT_EQ(WaitForTitle(L"64x48"), "");
 }
 
-TEST_F(PelmHostTest, ClosingTheWindowEndsTheHostWithExitCodeZero) {
-    ASSERT_TRUE(PostMessageW(window_, WM_CLOSE, 0, 0));
+TEST_F(PelmHostTest, RightAndLeftStepThroughTheFolderWithTheOneViewer) {
+    // From the marked animation, paused by the cases before: the other animation, the broken
+    // file with its reason, the still, round to the marked animation, which plays again from
+    // its start, and back. The still's pixels are not looked at: in Wine with the command
+    // stream on, which the animations need here, a picture that the window thread composes
+    // after a reload does not reach the screen.
+    SendKey(VK_RIGHT);
+    EXPECT_EQ(WaitForTitle(L"2 other.gif  2/4  32x24  100%  playing  "), "");
+    EXPECT_EQ(WaitForScreen(OtherDifference), "") << "the other animation after Right";
+    SendKey(VK_RIGHT);
+    EXPECT_EQ(WaitForTitle(L"3 broken.gif  3/4  cannot open: a damaged GIF"), "");
+    SendKey(VK_RIGHT);
+    EXPECT_EQ(WaitForTitle(L"4 still.gif  4/4  8x8  100%  still"), "");
+    SendKey(VK_RIGHT);
+    EXPECT_EQ(WaitForTitle(L"  1/4  64x48  100%  playing  "), "");
+    int first = -1;
+    EXPECT_EQ(WaitForAnyFrame(-1, &first), "") << "the marked animation after Right";
+    EXPECT_EQ(WaitForAnyFrame(first), "") << "the marked animation does not play after Right";
+    SendKey(VK_LEFT);
+    EXPECT_EQ(WaitForTitle(L"4 still.gif  4/4"), "");
+    SendKey(VK_LEFT);
+    EXPECT_EQ(WaitForTitle(L"3 broken.gif  3/4"), "");
+    SendKey(VK_LEFT);
+    EXPECT_EQ(WaitForTitle(L"2 other.gif  2/4"), "");
+    EXPECT_EQ(WaitForScreen(OtherDifference), "") << "the other animation after Left";
+    SendKey(VK_HOME);
+    EXPECT_EQ(WaitForTitle(L"  1/4  64x48"), "");
+    EXPECT_EQ(WaitForAnyFrame(), "") << "the marked animation after Home";
+    SendKey(VK_END);
+    EXPECT_EQ(WaitForTitle(L"4 still.gif  4/4"), "");
+}
+
+TEST_F(PelmHostTest, F11TogglesFullscreenAndEscLeavesIt) {
+    RECT normal{};
+    ASSERT_TRUE(GetWindowRect(window_, &normal));
+    SendKey(VK_F11);
+    const LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE);
+    EXPECT_FALSE(style & WS_CAPTION) << "a frame in fullscreen";
+    RECT full{};
+    ASSERT_TRUE(GetWindowRect(window_, &full));
+    EXPECT_EQ(full.right - full.left, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(full.bottom - full.top, GetSystemMetrics(SM_CYSCREEN));
+    // Esc leaves fullscreen, back to the window as it was, which stays open.
+    SendKey(VK_ESCAPE);
+    EXPECT_TRUE(GetWindowLongPtrW(window_, GWL_STYLE) & WS_CAPTION);
+    RECT back{};
+    ASSERT_TRUE(GetWindowRect(window_, &back));
+    EXPECT_EQ(back.right - back.left, normal.right - normal.left);
+    EXPECT_EQ(back.bottom - back.top, normal.bottom - normal.top);
+    EXPECT_TRUE(IsWindow(window_));
+}
+
+TEST_F(PelmHostTest, EscOutsideFullscreenClosesWithExitCodeZero) {
+    PressKey(VK_ESCAPE);
     DWORD exitCode = 99;
     ASSERT_TRUE(host_->WaitForExit(kTimeoutMs, exitCode)) << "pelm-host still runs after 20 s";
     EXPECT_EQ(exitCode, 0u) << host_->ErrorOutput();

@@ -3,26 +3,24 @@
 #include <shellapi.h>
 
 #include <cwchar>
-#include <cwctype>
 #include <vector>
 
+#include "colour.h"
+
 const wchar_t kUsage[] =
-    L"usage: pelm-host [--module PATH] [--background RRGGBB] [--topmost] [FILE]\n"
-    L"  FILE                 a GIF or WebP image; without one the demo animation plays\n"
+    L"usage: pelm-host [--module PATH] [--background RRGGBB] [--topmost] [FILE | FOLDER]\n"
+    L"  FILE                 a GIF or WebP image, browsed with the others of its folder\n"
+    L"  FOLDER               the GIF and WebP images of a folder; without either, the demo\n"
     L"  --module PATH        the module to load (default: Pelm_TavorenGif beside pelm-host)\n"
     L"  --background RRGGBB  the colour around the picture, in hexadecimal (default 303030)\n"
     L"  --topmost            keep the window above all others";
 
 namespace {
 
-// Six hexadecimal digits, red first as people write colours; the module takes 0x00BBGGRR.
-std::optional<COLORREF> ParseColour(const std::wstring& text) {
-    if (text.size() != 6) return std::nullopt;
-    for (wchar_t c : text) {
-        if (!std::iswxdigit(c)) return std::nullopt;
-    }
-    unsigned long value = std::wcstoul(text.c_str(), nullptr, 16);
-    return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
 }
 
 }  // namespace
@@ -44,9 +42,9 @@ std::optional<HostOptions> ParseCommandLine(const wchar_t* commandLine, std::wst
         if (arg == L"--module" && hasValue) {
             options.modulePath = args[++i];
         } else if (arg == L"--background" && hasValue) {
-            std::optional<COLORREF> colour = ParseColour(args[++i]);
+            const std::optional<uint32_t> colour = ParseColour(Narrow(args[++i]));
             if (!colour) {
-                error = L"--background takes six hexadecimal digits, such as 303030";
+                error = L"--background takes six hexadecimal digits, such as 303030 or #303030";
                 return std::nullopt;
             }
             options.background = *colour;

@@ -1,4 +1,5 @@
-// The host's command line: pelm-host [--module PATH] [--background RRGGBB] [--topmost] [FILE]
+// The host's command line: pelm-host [--module PATH] [--background RRGGBB] [--topmost]
+// [FILE | FOLDER]
 #pragma once
 
 #include <windows.h>
@@ -6,10 +7,12 @@
 #include <optional>
 #include <string>
 
+#include "host_defaults.h"
+
 struct HostOptions {
     std::wstring modulePath;  // empty: the module beside the executable
-    std::wstring imagePath;   // empty: the built-in demo animation
-    COLORREF background = RGB(0x30, 0x30, 0x30);
+    std::wstring imagePath;   // a file or a folder; empty: the built-in demo animation
+    uint32_t background = kDefaultBackground;  // 0xRRGGBB
     // Keeps the window above all others: for tests on a display without a window manager,
     // where nothing else would keep a window from being covered.
     bool topmost = false;

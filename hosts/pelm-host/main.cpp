@@ -1,5 +1,5 @@
 // pelm-host: the Windows reference host. Loads the module as the viewer does and shows one
-// image (or the demo animation) in a window, playing.
+// folder's images (or the demo animation) in a window, playing.
 #include <windows.h>
 #include <objbase.h>
 
@@ -9,7 +9,7 @@
 
 #include "command_line.h"
 #include "host_error.h"
-#include "module_library.h"
+#include "host_module.h"
 #include "viewer_window.h"
 
 namespace {
@@ -27,14 +27,17 @@ int RunMessageLoop() {
 
 int Run(const HostOptions& options, int show) {
     std::wstring error;
-    // Declared first, so that it is freed only after the window and its viewer are gone.
-    ModuleLibrary module;
-    if (!module.Load(options.modulePath.empty() ? ModuleLibrary::DefaultPath() : options.modulePath,
-                     error)) {
-        ReportError(error);
+    std::string reason;
+    // Shared with the viewer, which goes before the module is unloaded.
+    auto module =
+        HostModule::Open(options.modulePath.empty() ? ModuleBesideExecutable()
+                                                    : std::filesystem::path(options.modulePath),
+                         &reason);
+    if (!module) {
+        ReportError(std::wstring(reason.begin(), reason.end()));
         return 1;
     }
-    ViewerWindow window(module.info(), options);
+    ViewerWindow window(std::move(module), options);
     if (!window.Open(show, error)) {
         ReportError(error);
         return 1;

@@ -1,39 +1,47 @@
 #include "viewer_window.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "demo_animation.h"
-#include "picture_placement.h"
-#include "host/viewer_messages.h"
+#include "host_defaults.h"
 
 const wchar_t kViewerWindowClass[] = L"PelmHostWindow";
 
 namespace {
 
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
-constexpr int kLoadingWidth = 320, kLoadingHeight = 64;  // client area while loading
-constexpr int kProgressMargin = 16;
-
-// The host's own keys, turning the picture; every other key goes to the module.
-constexpr WPARAM kTurnClockwiseKey = 'R';
-constexpr WPARAM kTurnCounterClockwiseKey = 'E';
+constexpr int kProgressMargin = 16, kProgressHeight = 24;
 
 DWORD ExtendedStyle(const HostOptions& options) {
     return options.topmost ? WS_EX_TOPMOST : 0;
 }
 
-std::wstring FileName(const std::wstring& path) {
-    return path.substr(path.find_last_of(L"\\/:") + 1);
+std::wstring Wide(const std::string& utf8) {
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), size);
+    return out;
+}
+
+COLORREF ColorRef(uint32_t rgb) {
+    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+bool Held(int key) {
+    return GetKeyState(key) < 0;
 }
 
 }  // namespace
 
-ViewerWindow::ViewerWindow(const ModuleInfo& module, const HostOptions& options)
-    : module_(module),
-      options_(options),
-      name_(options.imagePath.empty() ? L"demo" : FileName(options.imagePath)) {}
+ViewerWindow::ViewerWindow(std::shared_ptr<const HostModule> module, const HostOptions& options)
+    : module_(std::move(module)), options_(options) {}
 
 ViewerWindow::~ViewerWindow() {
     if (window_) DestroyWindow(window_);
@@ -41,40 +49,38 @@ ViewerWindow::~ViewerWindow() {
 }
 
 bool ViewerWindow::Open(int show, std::wstring& error) {
-    viewer_ = module_.createInstance(nullptr);
-    if (!viewer_) {
+    session_ = std::make_unique<HostSession>(module_, *this, options_.background);
+    if (!session_->viewer().valid()) {
         error = L"the module cannot create a viewer";
+        return false;
+    }
+    std::string reason;
+    if (!options_.imagePath.empty() &&
+        !session_->Browse(std::filesystem::path(options_.imagePath), &reason)) {
+        error = Wide(reason);
         return false;
     }
     if (!CreateHostWindow(show)) {
         error = L"cannot create the window (error " + std::to_wstring(GetLastError()) + L")";
-        module_.destroyInstance(viewer_);
-        viewer_ = nullptr;
         return false;
     }
-    if (!LoadPicture()) {
-        error = L"cannot open " +
-                (options_.imagePath.empty() ? L"the demo animation" : options_.imagePath);
-        DestroyWindow(window_);  // and with it the viewer
-        return false;
+    if (options_.imagePath.empty()) {
+        session_->ShowMemory("demo", kDemoAnimation, kDemoAnimationSize);
+    } else {
+        // A file that does not open shows its reason in the window; the keys go on.
+        session_->ShowCurrent();
     }
-    DestroyWindow(progressBar_);
-    progressBar_ = nullptr;
-
-    // The module's window surface takes the client size at attach time, so the window gets
-    // its final size first.
-    ReadPictureSize();
-    FitWindowToPicture();
-    if (module_.attachWindow(viewer_, window_) != 0) {
+    if (session_->windowRefused()) {
         error = L"the module cannot draw in the window";
         DestroyWindow(window_);
         return false;
     }
-    attached_ = true;
+    if (options_.imagePath.empty() && !session_->shown()) {
+        error = L"cannot open the demo animation";
+        DestroyWindow(window_);
+        return false;
+    }
     opened_ = true;
-    Send(VM_SETBKCOLOR, options_.background);
-    Send(VM_PLAY);
-    InvalidateRect(window_, nullptr, FALSE);
     return true;
 }
 
@@ -83,7 +89,7 @@ bool ViewerWindow::CreateHostWindow(int show) {
         WNDCLASSEXW c{};
         c.cbSize = sizeof(c);
         // Every size change repaints all of the client area: the picture moves to the centre.
-        c.style = CS_HREDRAW | CS_VREDRAW;
+        c.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
         c.lpfnWndProc = WindowProcedure;
         c.hInstance = GetModuleHandleW(nullptr);
         c.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
@@ -92,108 +98,217 @@ bool ViewerWindow::CreateHostWindow(int show) {
         return RegisterClassExW(&c);  // no background brush: the module paints it all
     }();
     if (!windowClass) return false;
-    backgroundBrush_ = CreateSolidBrush(options_.background);
+    backgroundBrush_ = CreateSolidBrush(ColorRef(options_.background));
 
-    RECT outer{0, 0, kLoadingWidth, kLoadingHeight};
+    RECT outer{0, 0, kMinimumClientWidth, kMinimumClientHeight};
     AdjustWindowRectEx(&outer, kStyle, FALSE, ExtendedStyle(options_));
-    window_ = CreateWindowExW(ExtendedStyle(options_), kViewerWindowClass, name_.c_str(), kStyle,
-                              CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
-                              outer.bottom - outer.top, nullptr, nullptr, GetModuleHandleW(nullptr),
-                              this);
+    window_ = CreateWindowExW(ExtendedStyle(options_) | WS_EX_ACCEPTFILES, kViewerWindowClass,
+                              L"pelm-host", kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                              outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                              GetModuleHandleW(nullptr), this);
     if (!window_) return false;
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    progressBar_ = CreateWindowExW(
-        0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | PBS_SMOOTH, kProgressMargin,
-        kProgressMargin, kLoadingWidth - 2 * kProgressMargin, kLoadingHeight - 2 * kProgressMargin,
-        window_, nullptr, GetModuleHandleW(nullptr), nullptr);
     ShowWindow(window_, show);
     UpdateWindow(window_);
     return true;
 }
 
-bool ViewerWindow::LoadPicture() {
-    if (options_.imagePath.empty()) {
-        INT32 memoryResult = 0;
-        return module_.loadImageSource(viewer_, nullptr, kDemoAnimation, kDemoAnimationSize,
-                                       &memoryResult, 0, 0, ShowProgress, this) == 0;
+PictureSize ViewerWindow::ClientSize() {
+    RECT client{};
+    GetClientRect(window_, &client);
+    return {client.right, client.bottom};
+}
+
+// The load runs on this thread and the message loop waits for it: the bar paints itself.
+void ViewerWindow::ShowProgress(uint32_t done, uint32_t total) {
+    if (!progressBar_) {
+        // Only while loading: under Wine a window with a child, even a hidden one, shows the
+        // module's Direct2D frames late or not at all.
+        RECT client{};
+        GetClientRect(window_, &client);
+        progressBar_ = CreateWindowExW(
+            0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | PBS_SMOOTH, kProgressMargin,
+            kProgressMargin, std::max<int>(0, client.right - 2 * kProgressMargin), kProgressHeight,
+            window_, nullptr, GetModuleHandleW(nullptr), nullptr);
     }
-    return module_.loadImageSource(viewer_, options_.imagePath.c_str(), nullptr, 0, nullptr, 0, 0,
-                                   ShowProgress, this) == 0;
+    SendMessageW(progressBar_, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
+    SendMessageW(progressBar_, PBM_SETPOS, done, 0);
+    UpdateWindow(progressBar_);
+    const std::wstring title = Wide(session_->name()) + L"  loading frame " +
+                               std::to_wstring(done) + L" of " + std::to_wstring(total);
+    SetWindowTextW(window_, title.c_str());
 }
 
-INT32 ViewerWindow::ShowProgress(UINT32 done, UINT32 total, void* userData) {
-    auto* self = static_cast<ViewerWindow*>(userData);
-    // The load runs on this thread before the message loop does, so the bar is painted here.
-    SendMessageW(self->progressBar_, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
-    SendMessageW(self->progressBar_, PBM_SETPOS, done, 0);
-    UpdateWindow(self->progressBar_);
-    const std::wstring title = self->name_ + L" \u2014 loading frame " + std::to_wstring(done) +
-                               L" of " + std::to_wstring(total);
-    SetWindowTextW(self->window_, title.c_str());
-    return 0;
+void ViewerWindow::Repaint() {
+    if (progressBar_) {
+        DestroyWindow(progressBar_);
+        progressBar_ = nullptr;
+    }
+    InvalidateRect(window_, nullptr, FALSE);
 }
 
-void ViewerWindow::ReadPictureSize() {
-    Send(VM_GETSIZE, reinterpret_cast<WPARAM>(pictureSize_));
-}
-
-void ViewerWindow::FitWindowToPicture() {
+// The window takes the picture's size, within the work area and at least the minimum; not
+// in fullscreen or maximised, where the window's size is the user's.
+void ViewerWindow::PictureChanged() {
+    if (fullscreen_ || IsZoomed(window_)) return;
+    const PictureSize picture = session_->picture();
+    if (picture.width <= 0 || picture.height <= 0) return;
     const DWORD exStyle = ExtendedStyle(options_);
     RECT frame{0, 0, 0, 0};
     AdjustWindowRectEx(&frame, kStyle, FALSE, exStyle);
     const int frameWidth = frame.right - frame.left, frameHeight = frame.bottom - frame.top;
-    // A picture larger than the screen gets the whole work area and is shown scaled down.
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int width = std::min(static_cast<int>(pictureSize_[0]),
-                               static_cast<int>(work.right - work.left) - frameWidth);
-    const int height = std::min(static_cast<int>(pictureSize_[1]),
-                                static_cast<int>(work.bottom - work.top) - frameHeight);
-    if (width <= 0 || height <= 0) return;  // nothing to fit to: the window keeps its size
-
+    const int width = std::max(kMinimumClientWidth,
+                               std::min(picture.width, int(work.right - work.left) - frameWidth));
+    const int height = std::max(
+        kMinimumClientHeight, std::min(picture.height, int(work.bottom - work.top) - frameHeight));
     // Keeps the window where it is, moved back into the work area if it would stick out.
     RECT current{};
     GetWindowRect(window_, &current);
-    const LONG left = std::clamp(current.left, work.left, work.right - (width + frameWidth));
-    const LONG top = std::clamp(current.top, work.top, work.bottom - (height + frameHeight));
+    const LONG left =
+        std::clamp(current.left, work.left, std::max(work.left, work.right - (width + frameWidth)));
+    const LONG top =
+        std::clamp(current.top, work.top, std::max(work.top, work.bottom - (height + frameHeight)));
     SetWindowPos(window_, nullptr, left, top, width + frameWidth, height + frameHeight,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool ViewerWindow::OpenPath(const std::wstring& path) {
+    std::string reason;
+    if (!session_->Browse(std::filesystem::path(path), &reason)) {
+        SetWindowTextW(window_, Wide(reason).c_str());
+        return false;
+    }
+    session_->ShowCurrent();
+    return true;
 }
 
 void ViewerWindow::Paint() {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window_, &paint);
-    if (attached_) {
-        RECT client{};
-        GetClientRect(window_, &client);
-        const int width = static_cast<int>(pictureSize_[0]);
-        const int height = static_cast<int>(pictureSize_[1]);
-        const PicturePlacement placement = PlacePicture(width, height, client.right, client.bottom);
-        module_.render(viewer_, 0, &placement.source, &placement.dest, placement.interpolation);
-    } else {
-        // Until the module has the window, the host paints it in its own colour.
+    if (!session_->Paint()) {
+        // Nothing for the module to draw: the host's colour, and the reason if a file failed.
         FillRect(dc, &paint.rcPaint, backgroundBrush_);
+        if (!session_->error().empty()) {
+            RECT client{};
+            GetClientRect(window_, &client);
+            InflateRect(&client, -16, -16);
+            const std::wstring text =
+                L"cannot open " + Wide(session_->name()) + L":\n" + Wide(session_->error());
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, RGB(0xE0, 0xE0, 0xE0));
+            DrawTextW(dc, text.c_str(), -1, &client, DT_CENTER | DT_WORDBREAK);
+        }
     }
     EndPaint(window_, &paint);
-    if (attached_) ShowStatus();
+    ShowStatus();
 }
 
+// The status line in the title, the same words as pelm-view's status bar.
 void ViewerWindow::ShowStatus() {
-    INT32 duration = 0, position = 0;
-    Send(VM_GETDURATION, reinterpret_cast<WPARAM>(&duration));
-    Send(VM_GETPOSITION, reinterpret_cast<WPARAM>(&position));
-    std::wstring title = name_ + L" \u2014 " + std::to_wstring(pictureSize_[0]) + L"x" +
-                         std::to_wstring(pictureSize_[1]) + L" \u2014 " +
-                         std::to_wstring(position) + L" / " + std::to_wstring(duration) + L" ms";
+    std::wstring title = Wide(session_->Status());
     if (title == title_) return;  // every frame paints; the caption needs redrawing less often
     title_ = std::move(title);
     SetWindowTextW(window_, title_.c_str());
 }
 
-INT32 ViewerWindow::Send(UINT message, WPARAM wParam, LPARAM lParam) {
-    return module_.handleMessage(viewer_, message, wParam, lParam);
+POINT ViewerWindow::Cursor() const {
+    POINT at{};
+    GetCursorPos(&at);
+    ScreenToClient(window_, &at);
+    RECT client{};
+    GetClientRect(window_, &client);
+    if (!PtInRect(&client, at)) at = {client.right / 2, client.bottom / 2};
+    return at;
+}
+
+void ViewerWindow::PressKey(unsigned key) {
+    const KeyPress press{key, Held(VK_CONTROL), Held(VK_SHIFT), Held(VK_MENU)};
+    const HostAction action = MapKey(press, fullscreen_);
+    const POINT at = Cursor();
+    if (session_->Act(action, key, at.x, at.y)) return;
+    switch (action) {
+        case HostAction::Open:
+            ChooseFile();
+            break;
+        case HostAction::Fullscreen:
+            ToggleFullscreen();
+            break;
+        case HostAction::LeaveFullscreen:
+            if (fullscreen_) ToggleFullscreen();
+            break;
+        case HostAction::Close:
+            PostMessageW(window_, WM_CLOSE, 0, 0);
+            break;
+        default:
+            break;
+    }
+}
+
+// Fullscreen: no frame, the whole monitor; back to the placement it had.
+void ViewerWindow::ToggleFullscreen() {
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE));
+    if (!fullscreen_) {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        normalPlacement_.length = sizeof(normalPlacement_);
+        if (!GetWindowPlacement(window_, &normalPlacement_) ||
+            !GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+            return;
+        }
+        fullscreen_ = true;
+        SetWindowLongPtrW(window_, GWL_STYLE, style & ~WS_OVERLAPPEDWINDOW);
+        const RECT& r = monitor.rcMonitor;
+        SetWindowPos(window_, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+    } else {
+        fullscreen_ = false;
+        SetWindowLongPtrW(window_, GWL_STYLE, style | WS_OVERLAPPEDWINDOW);
+        SetWindowPlacement(window_, &normalPlacement_);
+        SetWindowPos(window_, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+    }
+    InvalidateRect(window_, nullptr, FALSE);
+}
+
+// The module's filter as the dialog's: "*.gif|*.webp" becomes "*.gif;*.webp".
+void ViewerWindow::ChooseFile() {
+    std::wstring patterns;
+    for (const std::string& pattern : session_->filter().patterns()) {
+        patterns += (patterns.empty() ? L"" : L";") + Wide(pattern);
+    }
+    std::wstring filter = L"Images (" + patterns + L")";
+    filter += L'\0';
+    filter += patterns;
+    filter += L'\0';
+    filter += L"All files";
+    filter += L'\0';
+    filter += L"*.*";
+    filter += L'\0';
+    std::vector<wchar_t> file(32768, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = window_;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER;
+    if (GetOpenFileNameW(&dialog)) OpenPath(file.data());
+}
+
+// The first file or folder dropped is browsed.
+void ViewerWindow::Dropped(HDROP drop) {
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    if (length > 0 && length != 0xFFFFFFFF) {
+        std::wstring path(length + 1, L'\0');
+        DragQueryFileW(drop, 0, path.data(), length + 1);
+        path.resize(length);
+        OpenPath(path);
+    }
+    DragFinish(drop);
 }
 
 LRESULT CALLBACK ViewerWindow::WindowProcedure(HWND window, UINT message, WPARAM wParam,
@@ -221,35 +336,67 @@ LRESULT ViewerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ERASEBKGND:
             return 1;  // the module clears the window with the host's colour as it paints
         case WM_SIZE:
-            if (attached_) Send(WM_SIZE, wParam, lParam);
+            if (session_) session_->Resized();
             return 0;
         case WM_KEYDOWN:
-            if (!attached_) break;
-            if (wParam == kTurnClockwiseKey) {
-                Send(VM_ROTATE, 90);
-            } else if (wParam == kTurnCounterClockwiseKey) {
-                Send(VM_ROTATE, static_cast<WPARAM>(-90));
-            } else {
-                Send(WM_KEYDOWN, wParam, lParam);
-            }
+            PressKey(static_cast<unsigned>(wParam));
             return 0;
+        case WM_SYSKEYDOWN:
+            // F10 is a system key: Shift+F10 comes this way.
+            if (wParam == VK_F10) {
+                PressKey(static_cast<unsigned>(wParam));
+                return 0;
+            }
+            break;
         case WM_RBUTTONDOWN:
             // The module runs its context menu's modal loop inside this call.
-            if (attached_) Send(WM_RBUTTONDOWN, wParam, lParam);
-            return 0;
-        case VM_NOTIFY:
-            if (wParam == kNotifyRotated) {
-                ReadPictureSize();
-                FitWindowToPicture();
-                InvalidateRect(window_, nullptr, FALSE);
-            } else if (wParam == kNotifyTimingChanged) {
-                ShowStatus();
+            if (session_->shown()) {
+                session_->viewer().RightButtonDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
             }
             return 0;
+        case WM_LBUTTONDOWN:
+            if (session_->shown() && session_->geometry().Pannable(ClientSize())) {
+                dragFrom_ = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+                SetCapture(window_);
+            }
+            return 0;
+        case WM_MOUSEMOVE:
+            if (dragFrom_) {
+                const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+                session_->geometry().Pan(ClientSize(), at.x - dragFrom_->x, at.y - dragFrom_->y);
+                dragFrom_ = at;
+                InvalidateRect(window_, nullptr, FALSE);
+            }
+            return 0;
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+            if (dragFrom_) {
+                dragFrom_.reset();
+                if (message == WM_LBUTTONUP) ReleaseCapture();
+            }
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            ToggleFullscreen();
+            return 0;
+        case WM_MOUSEWHEEL:
+            if (GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) {
+                POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};  // screen coordinates
+                ScreenToClient(window_, &at);
+                session_->Act(
+                    GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? HostAction::ZoomIn : HostAction::ZoomOut,
+                    0, at.x, at.y);
+                return 0;
+            }
+            break;
+        case WM_DROPFILES:
+            Dropped(reinterpret_cast<HDROP>(wParam));
+            return 0;
+        case kModuleNotify:
+            session_->Notified(wParam);
+            return 0;
         case WM_DESTROY:
-            attached_ = false;
-            if (viewer_) module_.destroyInstance(viewer_);
-            viewer_ = nullptr;
+            // The viewer goes with the window it draws in.
+            session_.reset();
             // Not when Open gives up: a pending quit would close its error's message box.
             if (opened_) PostQuitMessage(0);
             return 0;

@@ -1,53 +1,65 @@
-// The host's window: one viewer on one image, in a window sized to the displayed picture.
-// It loads the image with a progress bar, hands the window to the module, starts playing,
-// and from then on passes its paints, keys, right clicks and size changes to the module.
+// The host's window: one viewer browsing a folder (or the demo), in a window sized to the
+// displayed picture. The host core's session does the module's side; this does Win32's:
+// the window and its messages, the progress bar, the Open dialog, dropped files, fullscreen.
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "command_line.h"
-#include "module/module_info.h"
+#include "host_session.h"
 
 // The window class, fixed so that tests and tools can find the host's window.
 extern const wchar_t kViewerWindowClass[];
 
-class ViewerWindow {
+class ViewerWindow : public SessionWindow {
   public:
-    ViewerWindow(const ModuleInfo& module, const HostOptions& options);
-    ~ViewerWindow();
+    ViewerWindow(std::shared_ptr<const HostModule> module, const HostOptions& options);
+    ~ViewerWindow() override;
     ViewerWindow(const ViewerWindow&) = delete;
     ViewerWindow& operator=(const ViewerWindow&) = delete;
 
-    // Shows the window, loads the image and starts playing. False, with `error` set and no
-    // window left, when the image cannot be opened or the module cannot draw in the window.
-    // Once the window is destroyed the thread's message loop receives WM_QUIT.
+    // Shows the window and the first picture, playing. False, with `error` set and no window
+    // left, when there is nothing to browse or the module cannot draw in the window. Once the
+    // window is destroyed the thread's message loop receives WM_QUIT.
     bool Open(int show, std::wstring& error);
+
+    // SessionWindow.
+    void* Handle() override { return window_; }
+    PictureSize ClientSize() override;
+    void ShowProgress(uint32_t done, uint32_t total) override;
+    void Repaint() override;
+    void StatusChanged() override { ShowStatus(); }
+    void PictureChanged() override;
 
   private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
-    static INT32 ShowProgress(UINT32 done, UINT32 total, void* userData);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     bool CreateHostWindow(int show);
-    bool LoadPicture();
-    void ReadPictureSize();
-    void FitWindowToPicture();
+    bool OpenPath(const std::wstring& path);
     void Paint();
     void ShowStatus();
-    INT32 Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    void PressKey(unsigned key);
+    void ToggleFullscreen();
+    void ChooseFile();
+    void Dropped(HDROP drop);
+    POINT Cursor() const;
 
-    const ModuleInfo& module_;
+    std::shared_ptr<const HostModule> module_;
     const HostOptions& options_;
-    std::wstring name_;  // of the image, for the title
     HWND window_ = nullptr;
-    HWND progressBar_ = nullptr;  // only while loading
+    HWND progressBar_ = nullptr;
     HBRUSH backgroundBrush_ = nullptr;
-    TavorenGif* viewer_ = nullptr;
-    bool attached_ = false;
-    bool opened_ = false;             // Open succeeded: destroying the window ends the loop
-    UINT32 pictureSize_[2] = {0, 0};  // displayed width and height, turned with the picture
+    std::unique_ptr<HostSession> session_;
+    bool opened_ = false;  // Open succeeded: destroying the window ends the loop
+    bool fullscreen_ = false;
+    WINDOWPLACEMENT normalPlacement_{};  // before fullscreen
+    std::optional<POINT> dragFrom_;
     std::wstring title_;
 };

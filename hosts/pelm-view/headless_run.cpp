@@ -16,10 +16,10 @@
 
 #include "demo_animation.h"
 #include "headless_window.h"
-#include "module_library.h"
-#include "packed_words.h"
-#include "picture_placement.h"
-#include "viewer.h"
+#include "host/viewer_messages.h"
+#include "host_module.h"
+#include "module_viewer.h"
+#include "view_geometry.h"
 
 namespace {
 
@@ -34,8 +34,8 @@ int Fail(const std::string& message) {
 
 class HeadlessRun {
   public:
-    HeadlessRun(const Options& options, const ModuleInfo& module)
-        : options_(options), viewer_(module) {}
+    HeadlessRun(const Options& options, std::shared_ptr<const HostModule> module)
+        : options_(options), viewer_(std::move(module)) {}
 
     int Run();
 
@@ -55,20 +55,20 @@ class HeadlessRun {
     // worker, which asks this window for paints until then.
     std::optional<HeadlessWindow> host_;
     std::optional<RegisteredWindow> window_;
-    Viewer viewer_;
+    ModuleViewer viewer_;
 };
 
 bool HeadlessRun::Load() {
     // The frame count is the total that the load's progress reports.
-    const Viewer::Progress progress = [this](UINT32, UINT32 total) { frameCount_ = total; };
+    const ModuleViewer::Progress progress = [this](UINT32, UINT32 total) { frameCount_ = total; };
     if (options_.file.empty()) {
         return viewer_.LoadMemory(kDemoAnimation, kDemoAnimationSize, progress);
     }
-    return viewer_.LoadFile(QString::fromStdString(options_.file).toStdU16String(), progress);
+    return viewer_.LoadFile(std::filesystem::u8path(options_.file), progress);
 }
 
 bool HeadlessRun::Attach() {
-    const DisplayedSize picture = viewer_.Size();
+    const PictureSize picture = viewer_.DisplayedSize();
     const bool sized = options_.width > 0;
     if (!sized && (picture.width <= 0 || picture.height <= 0)) {
         Fail("the picture is " + std::to_string(picture.width) + "x" +
@@ -83,26 +83,26 @@ bool HeadlessRun::Attach() {
     }
     viewer_.SetBackground(options_.background);
     if (options_.rotate != 0) {
-        if (viewer_.Send(VM_ROTATE, static_cast<WPARAM>(static_cast<INT_PTR>(options_.rotate))) !=
-            0) {
+        if (viewer_.Rotate(options_.rotate) != 0) {
             Fail("the module would not turn the picture");
             return false;
         }
         // Without --size the window follows the turned picture, so that it stays 1:1.
         if (!sized) {
-            const DisplayedSize turned = viewer_.Size();
+            const PictureSize turned = viewer_.DisplayedSize();
             host_->SetClientSize(turned.width, turned.height);
-            viewer_.Send(WM_SIZE, 0, PackWords(turned.width, turned.height));
+            viewer_.Resized(turned.width, turned.height);
         }
     }
-    for (char key : options_.keys) viewer_.Send(WM_KEYDOWN, static_cast<WPARAM>(key));
+    for (char key : options_.keys) viewer_.Key(static_cast<unsigned>(key));
     return true;
 }
 
 bool HeadlessRun::PaintAndWrite(UINT32 index) {
-    const DisplayedSize size = viewer_.Size();
-    const PicturePlacement placement =
-        PlacePicture(size.width, size.height, host_->width(), host_->height());
+    // The interactive window's default fit: 1:1, or shrunk when the picture does not fit.
+    ViewGeometry geometry;
+    geometry.SetPicture(viewer_.DisplayedSize());
+    const Placement placement = geometry.Place({host_->width(), host_->height()});
     host_->frame().Forget();
     if (viewer_.Render(placement.source, placement.dest, placement.interpolation) != 0) {
         Fail("the module could not paint frame " + std::to_string(index));
@@ -178,9 +178,10 @@ int HeadlessRun::Run() {
 }  // namespace
 
 int RunHeadless(const Options& options) {
-    const std::string modulePath = options.module.empty() ? DefaultModulePath() : options.module;
+    const std::filesystem::path modulePath =
+        options.module.empty() ? ModuleBesideExecutable() : std::filesystem::u8path(options.module);
     std::string error;
-    const auto module = ModuleLibrary::Open(modulePath, &error);
+    auto module = HostModule::Open(modulePath, &error);
     if (!module) return Fail(error);
-    return HeadlessRun(options, module->info()).Run();
+    return HeadlessRun(options, std::move(module)).Run();
 }

@@ -1,5 +1,5 @@
-// The interactive run: load the module, open the image while the window shows the progress,
-// then attach the window and play.
+// The interactive run: load the module, open the window, then browse the file or folder
+// given (or play the demo) while the window shows each load's progress.
 #include "interactive_run.h"
 
 #include <QApplication>
@@ -9,10 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "demo_animation.h"
+#include "host_module.h"
 #include "main_window.h"
-#include "module_library.h"
-#include "view_widget.h"
 
 namespace {
 
@@ -32,31 +30,23 @@ int RunInteractive(int argc, char** argv, const Options& options) {
         return 1;
     }
     QApplication app(argc, argv);
-    const std::string modulePath = options.module.empty() ? DefaultModulePath() : options.module;
+    const std::filesystem::path modulePath =
+        options.module.empty() ? ModuleBesideExecutable() : std::filesystem::u8path(options.module);
     std::string error;
     // Outlives the window, whose viewer is the module's until the window goes.
-    const auto module = ModuleLibrary::Open(modulePath, &error);
+    auto module = HostModule::Open(modulePath, &error);
     if (!module) return Refuse(QString::fromStdString(error));
 
-    auto viewer = std::make_unique<Viewer>(module->info());
-    if (!viewer->valid()) return Refuse("the module made no viewer");
-    const QString name =
-        options.file.empty() ? QString("demo animation") : QString::fromStdString(options.file);
-    MainWindow window(std::move(viewer), options.background, name);
-    Viewer& loading = window.view().viewer();
+    MainWindow window(std::move(module), options.background);
+    if (!window.session().viewer().valid()) return Refuse("the module made no viewer");
     window.show();
-
     // Shown before the load, which runs on this thread; the progress bar paints itself.
     QCoreApplication::processEvents();
-    const Viewer::Progress progress = [&window](UINT32 done, UINT32 total) {
-        window.ShowProgress(done, total);
-    };
-    const bool loaded =
-        options.file.empty()
-            ? loading.LoadMemory(kDemoAnimation, kDemoAnimationSize, progress)
-            : loading.LoadFile(QString::fromStdString(options.file).toStdU16String(), progress);
-    if (!loaded) return Refuse("the module cannot open " + name);
-    if (!window.view().AttachAndPlay()) return Refuse("the module refused the window");
-    window.ShowPicture();
+    if (options.file.empty()) {
+        if (!window.ShowDemo()) return Refuse("the module cannot open the demo animation");
+    } else if (!window.OpenPath(std::filesystem::u8path(options.file))) {
+        return Refuse(window.statusText());
+    }
+    if (window.session().windowRefused()) return Refuse("the module refused the window");
     return app.exec();
 }

@@ -8,18 +8,20 @@
 #include <filesystem>
 #include <string_view>
 
+#include "colour.h"
+
 namespace {
 
 constexpr const char* kUsage =
-    "usage: pelm-view [--module PATH] [--background RRGGBB] [FILE]\n"
+    "usage: pelm-view [--module PATH] [--background RRGGBB] [FILE | FOLDER]\n"
     "       pelm-view --headless --out DIR [--frames N] [--size WxH] [--background RRGGBB]\n"
     "                 [--keys LETTERS] [--rotate DEGREES] [--module PATH] [FILE]\n"
     "\n"
-    "Plays FILE (GIF or WebP), or the built-in demo animation without one, through the\n"
-    "Pelm_TavorenGif module.\n"
+    "Plays FILE (GIF or WebP) and browses the others of its folder, or the files of FOLDER,\n"
+    "or the built-in demo animation without either, through the Pelm_TavorenGif module.\n"
     "\n"
     "  --module PATH        the module to load (default: Pelm_TavorenGif.so beside pelm-view)\n"
-    "  --background RRGGBB  the host's background colour (default FFFFFF)\n"
+    "  --background RRGGBB  the host's background colour (default 303030; # allowed)\n"
     "  --headless           no window: write the first N frames as DIR/frame-0000.png, ...\n"
     "  --out DIR            where the frames go (headless)\n"
     "  --frames N           how many frames (headless; default and most: all of them)\n"
@@ -37,20 +39,6 @@ bool ParseUnsigned(std::string_view text, unsigned long max, unsigned long* valu
     }
     if (result > max) return false;
     *value = result;
-    return true;
-}
-
-bool ParseColour(std::string_view text, uint32_t* colour) {
-    if (!text.empty() && text[0] == '#') text.remove_prefix(1);
-    if (text.size() != 6) return false;
-    uint32_t result = 0;
-    for (char c : text) {
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-        result = result * 16 + static_cast<uint32_t>(std::isdigit(static_cast<unsigned char>(c))
-                                                         ? c - '0'
-                                                         : std::tolower(c) - 'a' + 10);
-    }
-    *colour = result;
     return true;
 }
 
@@ -103,9 +91,9 @@ std::optional<Options> ParseOptions(int argc, char** argv, bool* helpAsked) {
             options.module = v;
         } else if (arg == "--background") {
             const char* v = value();
-            if (!v || !ParseColour(v, &options.background)) {
-                return Fail("--background needs RRGGBB, not ", v ? v : "");
-            }
+            const std::optional<uint32_t> colour = v ? ParseColour(v) : std::nullopt;
+            if (!colour) return Fail("--background needs RRGGBB or #RRGGBB, not ", v ? v : "");
+            options.background = *colour;
         } else if (arg == "--out") {
             const char* v = value();
             if (!v) return Fail("--out needs a folder", "");
@@ -157,11 +145,4 @@ std::optional<Options> ParseOptions(int argc, char** argv, bool* helpAsked) {
         return Fail("--headless needs --out DIR", "");
     }
     return options;
-}
-
-std::string DefaultModulePath() {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return "Pelm_TavorenGif.so";
-    return (self.parent_path() / "Pelm_TavorenGif.so").string();
 }

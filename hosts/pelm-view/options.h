@@ -5,11 +5,13 @@
 #include <optional>
 #include <string>
 
+#include "host_defaults.h"
+
 struct Options {
     bool headless = false;
-    std::string module;              // empty: the module beside the executable
-    std::string file;                // empty: the built-in demo animation
-    uint32_t background = 0xFFFFFF;  // 0xRRGGBB, the host's colour
+    std::string module;                        // empty: the module beside the executable
+    std::string file;                          // a file or a folder; empty: the demo animation
+    uint32_t background = kDefaultBackground;  // 0xRRGGBB, the host's colour
     // Headless only.
     std::string outDir;
     std::optional<uint32_t> frames;  // unset: every frame
@@ -21,6 +23,3 @@ struct Options {
 // The options, or nullopt after printing why they cannot be used (or the usage, for --help,
 // with `helpAsked` set).
 std::optional<Options> ParseOptions(int argc, char** argv, bool* helpAsked);
-
-// The module file pelm-view loads when --module is not given: beside the executable.
-std::string DefaultModulePath();

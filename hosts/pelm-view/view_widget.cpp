@@ -3,13 +3,11 @@
 #include "view_widget.h"
 
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include "context_menu.h"
-#include "packed_words.h"
-#include "picture_placement.h"
 
 namespace {
 
@@ -33,8 +31,8 @@ QColor HostColour(uint32_t rgb) {
 
 }  // namespace
 
-ViewWidget::ViewWidget(std::unique_ptr<Viewer> viewer, uint32_t background, QWidget* parent)
-    : QWidget(parent), viewer_(std::move(viewer)), background_(background) {
+ViewWidget::ViewWidget(uint32_t background, QWidget* parent)
+    : QWidget(parent), background_(background) {
     setFocusPolicy(Qt::StrongFocus);
     // The right button belongs to the module's menu.
     setContextMenuPolicy(Qt::PreventContextMenu);
@@ -42,28 +40,13 @@ ViewWidget::ViewWidget(std::unique_ptr<Viewer> viewer, uint32_t background, QWid
     setAttribute(Qt::WA_OpaquePaintEvent);
     clientWidth_ = width();
     clientHeight_ = height();
+    window_.emplace(*this);
 }
 
 ViewWidget::~ViewWidget() {
-    // The viewer first, then the window it was attached to.
-    viewer_.reset();
+    // The session's viewer has been destroyed by now (its owner goes first), so no worker
+    // calls this window any more.
     window_.reset();
-}
-
-bool ViewWidget::AttachAndPlay() {
-    window_.emplace(*this);
-    if (!window_->hwnd() || !viewer_->Attach(window_->hwnd())) return false;
-    attached_ = true;
-    displayed_ = viewer_->Size();
-    viewer_->SetBackground(background_);
-    viewer_->Send(VM_PLAY);
-    update();
-    return true;
-}
-
-QSize ViewWidget::sizeHint() const {
-    if (displayed_.width <= 0 || displayed_.height <= 0) return {480, 360};
-    return QSize(displayed_.width, displayed_.height).expandedTo({240, 180});
 }
 
 void ViewWidget::ClientSize(int* width, int* height) {
@@ -103,84 +86,90 @@ bool ViewWidget::Occluded() {
 }
 
 UINT_PTR ViewWidget::TrackMenu(const TavorenMenuItem* items, int count, int x, int y) {
-    return RunContextMenu(this, items, count, QPoint(x, y));
+    const UINT_PTR chosen = RunContextMenu(this, items, count, QPoint(x, y));
+    // The module carries the command out when this returns; the state word follows it.
+    if (session_) session_->MenuChosen(chosen);
+    return chosen;
 }
 
 bool ViewWidget::event(QEvent* event) {
     if (event->type() == PostedMessage::Kind()) {
         const auto* posted = static_cast<PostedMessage*>(event);
         // The module posts VM_NOTIFY only; anything else has no handler here.
-        if (posted->message == VM_NOTIFY) HandleNotify(posted->wParam);
+        if (posted->message == kModuleNotify && session_) session_->Notified(posted->wParam);
         return true;
     }
     return QWidget::event(event);
 }
 
-void ViewWidget::HandleNotify(WPARAM what) {
-    if (what == kNotifyRotated) {
-        // The picture's sides may have swapped: fit it again.
-        displayed_ = viewer_->Size();
-        update();
-    } else if (what == kNotifyTimingChanged && statusChanged_) {
-        statusChanged_();
-    }
-}
-
 void ViewWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (!attached_) {
-        painter.fillRect(rect(), HostColour(background_));
-        return;
-    }
-    const PicturePlacement placement =
-        PlacePicture(displayed_.width, displayed_.height, width(), height());
     frame_.Forget();
-    viewer_->Render(placement.source, placement.dest, placement.interpolation);
-    // A declined paint leaves the last picture, if it still fits the window.
-    if (frame_.fresh() || frame_.image().size() == size()) {
+    if (session_ && session_->Paint() && (frame_.fresh() || frame_.image().size() == size())) {
+        // A declined paint leaves the last picture, if it still fits the window.
         painter.drawImage(0, 0, frame_.image());
     } else {
         painter.fillRect(rect(), HostColour(background_));
+        if (session_ && !session_->error().empty()) {
+            // The reason in the window too, where the picture would be.
+            painter.setPen(QColor(0xE0, 0xE0, 0xE0));
+            painter.drawText(rect().adjusted(16, 16, -16, -16), Qt::AlignCenter | Qt::TextWordWrap,
+                             QString::fromStdString("cannot open " + session_->name() + ":\n" +
+                                                    session_->error()));
+        }
     }
-    if (statusChanged_) statusChanged_();
+    if (painted_) painted_();
 }
 
 void ViewWidget::resizeEvent(QResizeEvent* event) {
     clientWidth_ = width();
     clientHeight_ = height();
-    if (attached_) viewer_->Send(WM_SIZE, 0, PackWords(width(), height()));
+    if (session_) session_->Resized();
     QWidget::resizeEvent(event);
 }
 
-void ViewWidget::keyPressEvent(QKeyEvent* event) {
-    const int key = event->key();
-    // The host's own keys: turning the picture is the host's request, not a module key.
-    if (attached_ && key == Qt::Key_R) {
-        Rotate(90);
-    } else if (attached_ && key == Qt::Key_E) {
-        Rotate(-90);
-    } else if (key == Qt::Key_Escape) {
-        window()->close();
-    } else if (attached_ && key >= Qt::Key_A && key <= Qt::Key_Z) {
-        // Qt's letter keys are the capital letters' codes, which are their virtual-key codes.
-        // A key the module does not act on (result 0) goes on to the parent.
-        if (viewer_->Send(WM_KEYDOWN, static_cast<WPARAM>(key)) == 0) event->ignore();
-    } else {
-        QWidget::keyPressEvent(event);
+void ViewWidget::mousePressEvent(QMouseEvent* event) {
+    if (!session_ || !session_->shown()) return QWidget::mousePressEvent(event);
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::RightButton) {
+        // Runs the module's menu, modally, before it returns.
+        session_->viewer().RightButtonDown(at.x(), at.y());
+    } else if (event->button() == Qt::LeftButton &&
+               session_->geometry().Pannable({width(), height()})) {
+        dragFrom_ = at;
+        setCursor(Qt::ClosedHandCursor);
     }
 }
 
-void ViewWidget::Rotate(int degrees) {
-    // -1 without a window surface; the fit follows when VM_NOTIFY says the turn happened.
-    viewer_->Send(VM_ROTATE, static_cast<WPARAM>(static_cast<INT_PTR>(degrees)));
+void ViewWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragFrom_ || !session_) return QWidget::mouseMoveEvent(event);
+    const QPoint at = event->position().toPoint();
+    session_->geometry().Pan({width(), height()}, at.x() - dragFrom_->x(), at.y() - dragFrom_->y());
+    dragFrom_ = at;
+    update();
 }
 
-void ViewWidget::mousePressEvent(QMouseEvent* event) {
-    if (attached_ && event->button() == Qt::RightButton) {
-        const QPoint at = event->position().toPoint();
-        // Runs the module's menu, modally, before it returns.
-        viewer_->Send(WM_RBUTTONDOWN, 0, PackWords(at.x(), at.y()));
+void ViewWidget::mouseReleaseEvent(QMouseEvent* event) {
+    if (dragFrom_ && event->button() == Qt::LeftButton) {
+        dragFrom_.reset();
+        unsetCursor();
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+void ViewWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && doubleClicked_) {
+        doubleClicked_();
         return;
     }
-    QWidget::mousePressEvent(event);
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+void ViewWidget::wheelEvent(QWheelEvent* event) {
+    if (!session_ || !(event->modifiers() & Qt::ControlModifier) || event->angleDelta().y() == 0) {
+        return QWidget::wheelEvent(event);
+    }
+    const QPoint at = event->position().toPoint();
+    session_->Act(event->angleDelta().y() > 0 ? HostAction::ZoomIn : HostAction::ZoomOut, 0, at.x(),
+                  at.y());
 }

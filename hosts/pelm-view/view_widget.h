@@ -1,36 +1,34 @@
-// The interactive viewer window's client area: a QWidget that lends itself to the module as
-// its window, forwards the window messages the module acts on, and paints through Render.
+// The viewer window's client area: a QWidget that lends itself to the module as its window
+// (the stand-in's window contract), paints through the session's Render and passes the
+// mouse on: the right button to the module's menu, a drag to pan, Ctrl+wheel to zoom, a
+// double click to fullscreen.
 #pragma once
 
 #include <QWidget>
 
 #include <atomic>
 #include <functional>
-#include <memory>
 #include <optional>
 
+#include "host_session.h"
 #include "presented_frame.h"
 #include "registered_window.h"
-#include "viewer.h"
 
 class ViewWidget : public QWidget, public WindowHost {
   public:
-    // Called after every paint and when the module says the timing changed.
-    using StatusChanged = std::function<void()>;
-
-    ViewWidget(std::unique_ptr<Viewer> viewer, uint32_t background, QWidget* parent = nullptr);
+    explicit ViewWidget(uint32_t background, QWidget* parent = nullptr);
     ~ViewWidget() override;
 
-    Viewer& viewer() { return *viewer_; }
-    void OnStatusChanged(StatusChanged callback) { statusChanged_ = std::move(callback); }
-
-    // Registers the window, attaches the loaded viewer, sends the host's colour and plays.
-    // False when the module refuses the window.
-    bool AttachAndPlay();
-    bool attached() const { return attached_; }
-    DisplayedSize displayed() const { return displayed_; }
-
-    QSize sizeHint() const override;
+    // Set once, before the first load; the session outlives this widget's use of it.
+    void SetSession(HostSession* session) { session_ = session; }
+    void* hwnd() const { return window_ ? window_->hwnd() : nullptr; }
+    // After every paint, and for the double click.
+    void OnPainted(std::function<void()> callback) { painted_ = std::move(callback); }
+    void OnDoubleClick(std::function<void()> callback) { doubleClicked_ = std::move(callback); }
+    // The last picture the module presented, as painted.
+    const QImage& presented() const { return frame_.image(); }
+    // Whether the paint that just ended got a picture from the module.
+    bool presentedNow() const { return frame_.fresh(); }
 
     // WindowHost.
     void ClientSize(int* width, int* height) override;
@@ -45,22 +43,19 @@ class ViewWidget : public QWidget, public WindowHost {
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
   private:
-    void Rotate(int degrees);
-    void HandleNotify(WPARAM what);
-
-    // Declared before the viewer, so destroyed after it: the viewer's teardown stops the
-    // worker, which may still invalidate the window until then.
-    std::optional<RegisteredWindow> window_;
-    std::unique_ptr<Viewer> viewer_;
     const uint32_t background_;
-    bool attached_ = false;
-    DisplayedSize displayed_;
+    HostSession* session_ = nullptr;
+    std::optional<RegisteredWindow> window_;
     PresentedFrame frame_;
-    StatusChanged statusChanged_;
+    std::function<void()> painted_, doubleClicked_;
+    std::optional<QPoint> dragFrom_;
     // Read by the stand-in from whichever thread asks.
     std::atomic<int> clientWidth_{0}, clientHeight_{0};
 };

@@ -13,7 +13,7 @@ import sys
 import frames
 
 WIDTH, HEIGHT, COUNT = 160, 120, 16
-WHITE, BLUE = 0xFFFFFF, 0x3366CC
+DEFAULT, BLUE = 0x303030, 0x3366CC
 WRONG_SIGNATURE_MODULE = None  # from the command line
 
 
@@ -55,11 +55,11 @@ def reference_frames(demo, background, *after):
 
 
 def case_frames(viewer, demo, work):
-    """Every frame, none skipped, 1:1 over the default white."""
-    out_dir = os.path.join(work, "white")
+    """Every frame, none skipped, 1:1 over the default host colour."""
+    out_dir = os.path.join(work, "default")
     run(viewer, out_dir, "--frames", str(COUNT))
-    frames_match(out_dir, reference_frames(demo, WHITE), WIDTH, HEIGHT, range(COUNT))
-    print(f"{COUNT} frames of {WIDTH}x{HEIGHT} equal ImageMagick's over white")
+    frames_match(out_dir, reference_frames(demo, DEFAULT), WIDTH, HEIGHT, range(COUNT))
+    print(f"{COUNT} frames of {WIDTH}x{HEIGHT} equal ImageMagick's over the default 303030")
 
 
 def crop(picture, width, left, top, w, h):
@@ -122,7 +122,7 @@ def case_placement(viewer, demo, work):
 def case_frame_cap(viewer, demo, work):
     """More frames than the image has: all of them, said so. Fewer: the first ones, frame 0
     included although it comes round last."""
-    reference = reference_frames(demo, WHITE)
+    reference = reference_frames(demo, DEFAULT)
     out_dir = os.path.join(work, "forty")
     output = run(viewer, out_dir, "--frames", "40")
     check("has 16 frames" in output, f"no word of the cap: {output.strip()}")
@@ -139,7 +139,7 @@ def case_frame_cap(viewer, demo, work):
 def case_rotation(viewer, demo, work):
     """A quarter turn either way: the window follows the turned picture, 120x160, 1:1."""
     for degrees in (90, -90):
-        reference = reference_frames(demo, WHITE, "-rotate", str(degrees))
+        reference = reference_frames(demo, DEFAULT, "-rotate", str(degrees))
         out_dir = os.path.join(work, f"rotate{degrees}")
         run(viewer, out_dir, "--rotate", str(degrees), "--frames", str(COUNT))
         frames_match(out_dir, reference, HEIGHT, WIDTH, range(COUNT))

@@ -6,8 +6,6 @@
 // sent under the transport lock, so no request ever signals a handle the worker has closed.
 #include "playback/transport.h"
 
-#include <process.h>
-
 #include <mutex>
 
 #include "module/tavoren_gif.h"
@@ -27,7 +25,12 @@ void StartWorker(TavorenGif* viewer) {
         viewer->stopEvent = stop;
         viewer->wakeEvent = wake;
         viewer->workerExists = true;
-        if (_beginthread(AnimationThreadStart, 0, viewer) != static_cast<uintptr_t>(-1)) return;
+        // Nobody waits for the thread by its handle: the worker tells its end by
+        // `workerExists`.
+        if (HANDLE thread = CreateThread(nullptr, 0, AnimationThreadStart, viewer, 0, nullptr)) {
+            CloseHandle(thread);
+            return;
+        }
         viewer->workerExists = false;
         viewer->stopEvent = nullptr;
         viewer->wakeEvent = nullptr;

@@ -92,6 +92,14 @@ INT32 ShowContextMenu(TavorenGif* viewer, UINT x, UINT y) {
 
 void DestroyOpenMenus(TavorenGif* viewer) {
     if (!viewer->openMenus && viewer->contextMenu) DestroyMenu(viewer->contextMenu);
+    // A destroyed menu does not end its modal loop: the popup could stay on screen and a
+    // later choice act on whatever the viewer has become. So the loop is ended first (this
+    // runs on the window thread, which tracks the menu), then the menus are destroyed.
+    bool onScreen = false;
+    for (OpenMenu* open = viewer->openMenus; open; open = open->outer) {
+        onScreen = onScreen || !open->destroyed;
+    }
+    if (onScreen) EndMenu();
     for (OpenMenu* open = viewer->openMenus; open; open = open->outer) {
         if (!open->destroyed) DestroyMenu(open->menu);
         open->destroyed = true;

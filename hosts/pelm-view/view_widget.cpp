@@ -2,6 +2,7 @@
 // thread carried over to the GUI thread.
 #include "view_widget.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -104,6 +105,11 @@ bool ViewWidget::Occluded() {
 
 UINT_PTR ViewWidget::TrackMenu(const TavorenMenuItem* items, int count, int x, int y) {
     return RunContextMenu(this, items, count, QPoint(x, y));
+}
+
+// The menu is the application's active popup while its loop runs; closing it ends the loop.
+void ViewWidget::EndTrackedMenu() {
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
 }
 
 bool ViewWidget::event(QEvent* event) {

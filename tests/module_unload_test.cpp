@@ -10,6 +10,7 @@
 #include "module/module_info.h"
 #include "support/gif_builder.h"
 #include "support/module_loader.h"
+#include "support/platform_info.h"
 #include "support/temporary_file.h"
 #include "support/test_window.h"
 
@@ -22,9 +23,11 @@ namespace {
 constexpr unsigned kTimeoutMs = 10000;
 constexpr UINT VM_PLAY = WM_USER + 2;
 
+// Under Wine each cycle costs more than a second (a new Direct2D device for each window
+// target): there a few cycles run by default, hundreds when asked.
 int Cycles() {
     const char* value = std::getenv("TAVOREN_UNLOAD_CYCLES");
-    return value ? std::atoi(value) : 300;
+    return value ? std::atoi(value) : RunningUnderWine() ? 20 : 300;
 }
 
 bool ModuleLoaded() {
@@ -54,6 +57,49 @@ DWORD HandleCount() {
     return handles;
 }
 
+// The module opened, attached to `window` and playing, through the host's entry points.
+struct PlayingViewer {
+    const ModuleInfo* info = nullptr;
+    TavorenGif* viewer = nullptr;
+};
+void StartPlaying(const LoadedModule& module, const TemporaryFile& file, HWND window,
+                  PlayingViewer& playing) {
+    ASSERT_TRUE(module.loaded()) << module.error();
+    auto* getInfo = reinterpret_cast<ModuleInfo* (*)(void*)>(module.Symbol("GetTavorenModuleInfo"));
+    ASSERT_NE(getInfo, nullptr);
+    playing.info = getInfo(nullptr);
+    playing.viewer = playing.info->createInstance(nullptr);
+    ASSERT_NE(playing.viewer, nullptr);
+    INT32 memoryResult = 0;
+    ASSERT_EQ(playing.info->loadImageSource(
+                  playing.viewer, file.wide().c_str(), nullptr, 0, &memoryResult, 0, 0,
+                  [](UINT32, UINT32, void*) -> INT32 { return 0; }, nullptr),
+              0);
+    ASSERT_EQ(playing.info->attachWindow(playing.viewer, window), 0);
+    playing.info->handleMessage(playing.viewer, VM_PLAY, 0, 0);
+}
+
+// The worker's own reference alone keeps the module's code in place: the host gives its
+// reference back while the animation plays (which a host must not do), finds the module still
+// loaded, and takes a reference again for its own calls before it destroys the viewer.
+TEST(ModuleUnload, APlayingWorkerHoldsTheModule) {
+    ASSERT_FALSE(ModuleLoaded());
+    TestWindow window(16, 16);
+    const TemporaryFile file(BuildGif(SimpleAnimation(3, 8, 8, 3000)));  // 30 s frames
+    LoadedModule module(TAVOREN_MODULE_FILE);
+    PlayingViewer playing;
+    ASSERT_NO_FATAL_FAILURE(StartPlaying(module, file, window.hwnd(), playing));
+    ASSERT_TRUE(window.WaitForInvalidation(1, kTimeoutMs)) << "nothing played";
+    module.Unload();
+    ASSERT_TRUE(ModuleLoaded()) << "the worker holds no reference to the module";
+    {
+        LoadedModule again(TAVOREN_MODULE_FILE);
+        ASSERT_TRUE(again.loaded()) << again.error();
+        playing.info->destroyInstance(playing.viewer);
+    }
+    EXPECT_TRUE(GoneOnceTheWorkersEnded());
+}
+
 TEST(ModuleUnload, UnloadedTheMomentAPlayingViewerIsDestroyed) {
     ASSERT_FALSE(ModuleLoaded());
     TestWindow window(16, 16);
@@ -65,28 +111,9 @@ TEST(ModuleUnload, UnloadedTheMomentAPlayingViewerIsDestroyed) {
         SCOPED_TRACE(cycle);
         {
             LoadedModule module(TAVOREN_MODULE_FILE);
-            ASSERT_TRUE(module.loaded()) << module.error();
-            auto* getInfo =
-                reinterpret_cast<ModuleInfo* (*)(void*)>(module.Symbol("GetTavorenModuleInfo"));
-            ASSERT_NE(getInfo, nullptr);
-            const ModuleInfo* info = getInfo(nullptr);
-            TavorenGif* viewer = info->createInstance(nullptr);
-            ASSERT_NE(viewer, nullptr);
-            INT32 memoryResult = 0;
-            ASSERT_EQ(info->loadImageSource(
-                          viewer, file.wide().c_str(), nullptr, 0, &memoryResult, 0, 0,
-                          [](UINT32, UINT32, void*) -> INT32 { return 0; }, nullptr),
-                      0);
-            ASSERT_EQ(info->attachWindow(viewer, window.hwnd()), 0);
-            info->handleMessage(viewer, VM_PLAY, 0, 0);
-#if !defined(_WIN32)
-            if (cycle == 0) {
-                // The worker's own reference: the host's is the other.
-                ASSERT_TRUE(window.WaitForInvalidation(1, kTimeoutMs)) << "nothing played";
-                EXPECT_EQ(TavorenModuleReferences(), 1);
-            }
-#endif
-            info->destroyInstance(viewer);
+            PlayingViewer playing;
+            ASSERT_NO_FATAL_FAILURE(StartPlaying(module, file, window.hwnd(), playing));
+            playing.info->destroyInstance(playing.viewer);
         }  // unloaded here, at once
         if (ModuleLoaded()) ++outlived;
         ASSERT_TRUE(GoneOnceTheWorkersEnded()) << "a reference to the module was left";
@@ -94,8 +121,8 @@ TEST(ModuleUnload, UnloadedTheMomentAPlayingViewerIsDestroyed) {
         if (cycle == 0) handlesAfterWarmUp = HandleCount();
     }
 #if defined(_WIN32)
-    // Under Wine a worker's thread closes its handles as it ends; the count is settled by
-    // the time the module is gone.
+    // No handle may be left per cycle: a worker's thread handle is closed when it starts.
+    // (Wine 8 answers 0 for the count, so there this shows nothing.)
     EXPECT_LE(HandleCount(), handlesAfterWarmUp) << "handles leaked by the cycles";
 #else
     EXPECT_EQ(TavorenModuleReferences(), 0);

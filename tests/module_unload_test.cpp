@@ -85,11 +85,12 @@ void StartPlaying(const LoadedModule& module, const TemporaryFile& file, HWND wi
 TEST(ModuleUnload, APlayingWorkerHoldsTheModule) {
     ASSERT_FALSE(ModuleLoaded());
     TestWindow window(16, 16);
-    const TemporaryFile file(BuildGif(SimpleAnimation(3, 8, 8, 3000)));  // 30 s frames
+    const TemporaryFile file(BuildGif(SimpleAnimation(3, 8, 8, 2)));  // 20 ms frames
     LoadedModule module(TAVOREN_MODULE_FILE);
     PlayingViewer playing;
     ASSERT_NO_FATAL_FAILURE(StartPlaying(module, file, window.hwnd(), playing));
-    ASSERT_TRUE(window.WaitForInvalidation(1, kTimeoutMs)) << "nothing played";
+    // Frames after the first: Windows may paint the window once of its own accord.
+    ASSERT_TRUE(window.WaitForInvalidation(3, kTimeoutMs)) << "nothing played";
     module.Unload();
     ASSERT_TRUE(ModuleLoaded()) << "the worker holds no reference to the module";
     {

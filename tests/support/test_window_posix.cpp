@@ -134,6 +134,10 @@ UINT_PTR TestWindow::TrackMenu(void* context, const TavorenMenuItem* items, int 
     return self->menuScript_ ? self->menuScript_(shown, POINT{x, y}) : 0;
 }
 
+int TestWindow::menusEnded() {
+    return menusEnded_;
+}
+
 void TestWindow::EndMenu(void* context) {
     ++static_cast<TestWindow*>(context)->menusEnded_;
 }

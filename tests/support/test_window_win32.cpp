@@ -13,6 +13,7 @@ constexpr DWORD kExStyle = WS_EX_TOPMOST;
 // How long a menu that a script destroyed is left to the application to end.
 constexpr UINT kMenuDeadlineMs = 5000;
 constexpr UINT_PTR kMenuDeadlineTimer = 1;
+constexpr LPARAM kScriptKey = 0x7A5E0001;
 
 // The window's outer rectangle for a client area of that size at the origin.
 RECT OuterRect(int width, int height) {
@@ -170,8 +171,14 @@ void TestWindow::AnswerMenu(HWND menuWindow) {
         PostMessageW(hwnd_, WM_NULL, 0, 0);  // wakes the loop to see it ended
         return;
     }
-    for (int i = 0; i < downs; ++i) PostMessageW(hwnd_, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageW(hwnd_, WM_KEYDOWN, VK_RETURN, 0);
+    // Marked, so that keys which reach the window because the loop had ended first are known.
+    for (int i = 0; i < downs; ++i) PostMessageW(hwnd_, WM_KEYDOWN, VK_DOWN, kScriptKey);
+    PostMessageW(hwnd_, WM_KEYDOWN, VK_RETURN, kScriptKey);
+}
+
+int TestWindow::menusEnded() {
+    PumpMessages();
+    return menusEnded_;
 }
 
 void TestWindow::EndMenuLeftOpen() {
@@ -218,6 +225,14 @@ LRESULT CALLBACK TestWindow::WindowProcedure(HWND window, UINT message, WPARAM w
                 if (GetTickCount64() < self->menuDeadline_) ++self->menusEnded_;
             }
             return 0;
+        case WM_KEYDOWN:
+            // The choice a script made, left over because the application ended the menu's
+            // loop (EndMenu) before the loop read it.
+            if (lParam == kScriptKey) {
+                if (wParam == VK_RETURN) ++self->menusEnded_;
+                return 0;
+            }
+            return DefWindowProcW(window, message, wParam, lParam);
         case WM_TIMER:
             if (wParam == kMenuDeadlineTimer) {
                 self->EndMenuLeftOpen();

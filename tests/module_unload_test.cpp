@@ -23,7 +23,7 @@ namespace {
 constexpr unsigned kTimeoutMs = 10000;
 constexpr UINT VM_PLAY = WM_USER + 2;
 
-// Under Wine each cycle costs about 1.8 s (a new Direct2D device for each window target):
+// Under Wine each cycle costs about a second (a new Direct2D device for each window target):
 // there a few cycles run by default, hundreds when asked.
 int Cycles() {
     const char* value = std::getenv("TAVOREN_UNLOAD_CYCLES");

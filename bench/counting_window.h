@@ -11,7 +11,8 @@
 class CountingWindow {
   public:
     CountingWindow(int width, int height) : width_(width), height_(height) {
-        callbacks_ = {this, ClientSize, ClientOrigin, Invalidate, Post, Present, Occluded, nullptr};
+        callbacks_ = {this,    ClientSize, ClientOrigin, Invalidate, Post,
+                      Present, Occluded,   nullptr,      nullptr};
         hwnd_ = TavorenCreateWindow(&callbacks_);
     }
     ~CountingWindow() { TavorenDestroyWindow(hwnd_); }

@@ -33,7 +33,8 @@ double Milliseconds(Clock::duration d) {
 class TimedWindow {
   public:
     TimedWindow() {
-        callbacks_ = {this, ClientSize, ClientOrigin, Invalidate, Post, Present, Occluded, nullptr};
+        callbacks_ = {this,    ClientSize, ClientOrigin, Invalidate, Post,
+                      Present, Occluded,   nullptr,      nullptr};
         hwnd_ = TavorenCreateWindow(&callbacks_);
     }
     ~TimedWindow() { TavorenDestroyWindow(hwnd_); }

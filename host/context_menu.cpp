@@ -65,7 +65,8 @@ INT32 ShowContextMenu(TavorenGif* viewer, UINT x, UINT y) {
     if (!menu) return 0;
 
     // The handle is kept here as well as in `contextMenu`: a menu opened from inside this
-    // one's modal loop replaces the field, and this one must still be destroyed.
+    // one's modal loop replaces the field, and a teardown clears it, and this one must still
+    // be destroyed.
     OpenMenu open{menu, viewer->openMenus, false, false};
     viewer->openMenus = &open;
     viewer->contextMenu = menu;
@@ -77,9 +78,9 @@ INT32 ShowContextMenu(TavorenGif* viewer, UINT x, UINT y) {
     const UINT command =
         static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD, at.x, at.y, 0, window, nullptr));
 
-    if (!open.destroyed) DestroyMenu(menu);
+    DestroyMenu(menu);
     viewer->openMenus = open.outer;
-    viewer->contextMenu = open.outer && !open.outer->destroyed ? open.outer->menu : nullptr;
+    viewer->contextMenu = open.outer && !open.outer->ended ? open.outer->menu : nullptr;
     if (open.viewerDestroyed) {
         // Released already; only the outermost menu frees the object, once no menu's
         // tracking can return into it any more.
@@ -90,12 +91,19 @@ INT32 ShowContextMenu(TavorenGif* viewer, UINT x, UINT y) {
     return 0;
 }
 
-void DestroyOpenMenus(TavorenGif* viewer) {
+void EndOpenMenus(TavorenGif* viewer) {
     if (!viewer->openMenus && viewer->contextMenu) DestroyMenu(viewer->contextMenu);
+    // A menu destroyed while it is tracked does not end its modal loop: the popup could stay
+    // on screen and a later choice act on whatever the viewer has become. So the loop is
+    // ended (this runs on the window thread, which tracks the menu), and each menu is
+    // destroyed by its ShowContextMenu once its tracking has returned (Wine takes the popup
+    // window away with a destroyed menu, and the loop would never hear of its end).
+    bool onScreen = false;
     for (OpenMenu* open = viewer->openMenus; open; open = open->outer) {
-        if (!open->destroyed) DestroyMenu(open->menu);
-        open->destroyed = true;
+        onScreen = onScreen || !open->ended;
+        open->ended = true;
     }
+    if (onScreen) EndMenu();
     viewer->contextMenu = nullptr;
 }
 

@@ -22,15 +22,16 @@ enum MenuCommand : UINT {
 struct OpenMenu {
     HMENU menu;
     OpenMenu* outer;
-    bool destroyed;        // by a teardown meanwhile
+    bool ended;            // by a teardown meanwhile (EndMenu)
     bool viewerDestroyed;  // DestroyInstance came meanwhile: the viewer goes once all close
 };
 
 // Opens the menu at (x, y), client coordinates of the viewer's window; always 0.
 INT32 ShowContextMenu(TavorenGif* viewer, UINT x, UINT y);
 
-// For the teardown: destroys every menu the viewer has on screen and clears `contextMenu`.
-void DestroyOpenMenus(TavorenGif* viewer);
+// For the teardown: ends the modal loop of every menu the viewer has on screen, each of which
+// its ShowContextMenu destroys as its tracking returns, and clears `contextMenu`.
+void EndOpenMenus(TavorenGif* viewer);
 
 // For DestroyInstance while a menu is on screen: the viewer is then freed by the outermost
 // ShowContextMenu once its TrackPopupMenu has returned. Its resources are released before,

@@ -31,7 +31,7 @@ TavorenGif::~TavorenGif() {
 }
 
 void TavorenGif::ReleaseResources() {
-    DestroyOpenMenus(this);
+    EndOpenMenus(this);
     StopPlayback(this);
     paused = false;
     ReleaseInterface(d2dFactory);

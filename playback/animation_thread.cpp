@@ -1,5 +1,8 @@
 // The worker: composes the current frame, asks the window to repaint, waits out the frame's
 // display time (or for a request), and advances, wrapping after the last frame.
+#include <windows.h>
+#include <mmsystem.h>
+
 #include <chrono>
 #include <mutex>
 
@@ -122,6 +125,18 @@ void AnimationThread(TavorenGif* viewer) {
     viewer->workerExists.store(false, std::memory_order_release);
 }
 
-void __cdecl AnimationThreadStart(void* viewer) {
+DWORD WINAPI AnimationThreadStart(void* viewer) {
+    // The host may unload the module as soon as the worker has cleared `workerExists`, while
+    // this thread still has instructions of the module to run: the reference keeps the module
+    // loaded until FreeLibraryAndExitThread, outside the module, has ended the thread.
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCWSTR>(&AnimationThreadStart), &module);
+    // Waits time out on the system timer, by default every 15.6 ms on Windows: without a finer
+    // resolution a 20 ms frame would last about 31 ms.
+    const bool finerTimer = timeBeginPeriod(1) == TIMERR_NOERROR;
     AnimationThread(static_cast<TavorenGif*>(viewer));
+    if (finerTimer) timeEndPeriod(1);
+    if (module) FreeLibraryAndExitThread(module, 0);
+    return 0;
 }

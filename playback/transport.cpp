@@ -11,8 +11,6 @@
 // move the worker on (see its wait).
 #include "playback/transport.h"
 
-#include <process.h>
-
 #include <mutex>
 
 #include "module/tavoren_gif.h"
@@ -38,7 +36,10 @@ bool StartWorker(TavorenGif* viewer) {
         viewer->stopEvent = stop;
         viewer->wakeEvent = wake;
         viewer->workerExists = true;
-        if (_beginthread(AnimationThreadStart, 0, viewer) != static_cast<uintptr_t>(-1)) {
+        // Nobody waits for the thread by its handle: the worker tells its end by
+        // `workerExists`.
+        if (HANDLE thread = CreateThread(nullptr, 0, AnimationThreadStart, viewer, 0, nullptr)) {
+            CloseHandle(thread);
             return true;
         }
         viewer->workerExists = false;

@@ -20,6 +20,9 @@ void StepPlayback(TavorenGif* viewer);
 // Ends the worker and returns once it has stopped touching the viewer.
 void StopPlayback(TavorenGif* viewer);
 
-// The worker's body, and the start routine that runs it on the C runtime's thread.
+// The worker's body, and the start routine of its thread. The thread holds a reference to
+// the module and a 1 ms timer resolution from its start to its end, and gives the reference
+// back only as it exits, so that a host may unload the module the moment the viewer is
+// destroyed.
 void AnimationThread(TavorenGif* viewer);
-void __cdecl AnimationThreadStart(void* viewer);
+DWORD WINAPI AnimationThreadStart(void* viewer);

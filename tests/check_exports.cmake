@@ -22,7 +22,7 @@ if(WINDOWS)
   endif()
   string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
   set(system_dlls kernel32.dll user32.dll ole32.dll oleaut32.dll shlwapi.dll d2d1.dll
-                  windowscodecs.dll msvcrt.dll advapi32.dll gdi32.dll)
+                  windowscodecs.dll msvcrt.dll advapi32.dll gdi32.dll winmm.dll)
   foreach(entry IN LISTS imports)
     string(REPLACE "DLL Name: " "" dll "${entry}")
     string(STRIP "${dll}" dll)

@@ -183,11 +183,13 @@ TEST_F(ContextMenuTest, TheMenuOpensAtThePressPointOnTheScreen) {
 }
 
 // The host's loop calls the module while the menu is on screen: painting and queries, a
-// reload (the command then acts on the reloaded viewer), and the viewer's destruction.
+// reload, and the viewer's destruction. A teardown ends the menu's loop before it destroys
+// the menu, so nothing can be chosen in it after.
 TEST_F(ContextMenuTest, EntryPointsRunFromInsideTheMenuLoop) {
     TavorenGif* viewer = Open(Animation(3, true, false));
     HandleMessage(viewer, WM_USER + 2, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return viewer->running.load(); }));
+    const int ended = harness->window().menusEnded();
     Click([&](const Items&, POINT) {
         EXPECT_NE(viewer->contextMenu, nullptr);
         RECT all{0, 0, 8, 8};
@@ -204,13 +206,15 @@ TEST_F(ContextMenuTest, EntryPointsRunFromInsideTheMenuLoop) {
         return UINT_PTR{kMenuBackground};
     });
     EXPECT_EQ(viewer->frameCount, 2u);
-#if !defined(_WIN32)
-    // Chosen in the old menu, done on the new image. The Windows test window ends a menu
-    // that was destroyed while tracked instead of choosing in it, so there the choice is not
-    // made.
-    EXPECT_TRUE(viewer->useImageBackground);
-#endif
+    EXPECT_EQ(harness->window().menusEnded(), ended + 1) << "the reload left the menu open";
+    // The choice made in the old menu (Linux: the script's answer) is not carried out on the
+    // new image.
+    EXPECT_FALSE(viewer->useImageBackground);
     EXPECT_EQ(viewer->contextMenu, nullptr);
+    // A menu that no teardown met is not ended by the module.
+    Choose(kMenuBackground);
+    EXPECT_TRUE(viewer->useImageBackground);
+    EXPECT_EQ(harness->window().menusEnded(), ended + 1);
 }
 
 TEST_F(ContextMenuTest, TheViewerDestroyedFromInsideTheMenuLoopIsFreedAfterIt) {
@@ -218,6 +222,7 @@ TEST_F(ContextMenuTest, TheViewerDestroyedFromInsideTheMenuLoopIsFreedAfterIt) {
     HandleMessage(viewer, WM_USER + 2, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return viewer->running.load(); }));
     int painted = 0;
+    const int ended = harness->window().menusEnded();
     Click([&](const Items&, POINT) {
         DestroyInstance(viewer);
         painted = harness->window().invalidations();
@@ -231,9 +236,10 @@ TEST_F(ContextMenuTest, TheViewerDestroyedFromInsideTheMenuLoopIsFreedAfterIt) {
         harness->Forget();
         return UINT_PTR{kMenuStop};
     });
-    // The command was not carried out (it would repaint the window, which outlives the
-    // viewer), and nothing is left (the counts at the end).
+    // The menu's loop was ended, the command was not carried out (it would repaint the
+    // window, which outlives the viewer), and nothing is left (the counts at the end).
     EXPECT_EQ(harness->window().invalidations(), painted);
+    EXPECT_EQ(harness->window().menusEnded(), ended + 1) << "the destruction left the menu open";
 }
 
 #if !defined(_WIN32)
@@ -272,12 +278,15 @@ TEST_F(ContextMenuTest, DestroyedInsideANestedMenuTheViewerIsFreedByTheOutermost
         DestroyInstance(viewer);
         harness->Forget();
         painted = harness->window().invalidations();
-        EXPECT_EQ(TavorenLiveMenus(), baseline.menus);  // both destroyed at once
+        // Both loops ended; each menu goes as its tracking returns.
+        EXPECT_EQ(TavorenLiveMenus(), baseline.menus + 2);
         return kMenuStop;
     });
+    const long endedBefore = TavorenMenusEnded();
     HandleMessage(viewer, WM_RBUTTONDOWN, 0, Point(1, 1));
     EXPECT_EQ(depth, 2);
     EXPECT_EQ(harness->window().invalidations(), painted);  // neither command was carried out
+    EXPECT_EQ(TavorenMenusEnded(), endedBefore + 2) << "both loops are ended";
 }
 
 // A host may close its window from inside the menu (Windows then ends the menu): the viewer

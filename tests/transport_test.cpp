@@ -262,6 +262,59 @@ TEST_F(TransportTest, AnExceptionEndsTheWorkerAndNotTheProcess) {
     ExpectStopped(viewer);
 }
 
+// A worker holds one reference to the module (so that the host may unload it the moment the
+// viewer is gone) and one 1 ms timer resolution request from its start to its very end, and
+// gives both back whichever way it ends.
+TEST_F(TransportTest, AWorkerHoldsTheModuleAndTheFinerTimerUntilItEnds) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows tells neither a module's reference count nor the process's timer "
+                    "requests (the unload test in boundary_tests shows the references there)";
+#else
+    const GifImage image = SimpleAnimation(3, 4, 4, kLongDelay);
+    TavorenGif* viewer = Open(image);
+    const long begun = TavorenTimerPeriodsBegun();
+    auto held = [&] {
+        return TavorenModuleReferences() == baseline.moduleReferences + 1 &&
+               TavorenTimerPeriodsActive() == baseline.timerPeriods + 1;
+    };
+    auto givenBack = [&] {
+        TavorenWaitForLiveThreads(0, kTimeout);
+        return TavorenModuleReferences() == baseline.moduleReferences &&
+               TavorenTimerPeriodsActive() == baseline.timerPeriods;
+    };
+    auto playing = [&] { return WaitUntil([&] { return viewer->running.load(); }); };
+
+    Play(viewer);
+    ASSERT_TRUE(playing());
+    EXPECT_TRUE(held()) << "playing";
+    StopPlayback(viewer);
+    EXPECT_TRUE(givenBack()) << "after a stop";
+
+    StepPlayback(viewer);
+    ASSERT_TRUE(WaitForHeldFrame(viewer, 1));
+    EXPECT_TRUE(held()) << "paused after a step";
+    StopPlayback(viewer);
+    EXPECT_TRUE(givenBack()) << "after a stop while paused";
+
+    Play(viewer);
+    ASSERT_TRUE(playing());
+    ASSERT_TRUE(harness->Open(image));  // a reload ends the worker
+    EXPECT_TRUE(givenBack()) << "after a reload";
+
+    FaultyDecoder::Install(viewer->decoder, 0, FaultyDecoder::Fault::Fail);
+    Play(viewer);
+    ASSERT_TRUE(WaitForWorkerEnd(viewer, kTimeout));
+    EXPECT_TRUE(givenBack()) << "after the worker ended on a failed composition";
+
+    viewer = Open(image);
+    Play(viewer);
+    ASSERT_TRUE(playing());
+    harness.reset();  // DestroyInstance while playing
+    EXPECT_TRUE(givenBack()) << "after the viewer's destruction";
+    EXPECT_EQ(TavorenTimerPeriodsBegun(), begun + 5) << "one request a worker";
+#endif
+}
+
 // Before the worker sets `running` the flags read as stopped: a second start must not make a
 // second worker, and a stop, a reload or a destroy must wait for the one that is starting.
 TEST_F(TransportTest, StartsAndStopsBeforeTheWorkerRunsMeetOneWorker) {

@@ -22,6 +22,7 @@ const TavorenWindowCallbacks kCallbacks = {
     [](void* c, const TavorenMenuItem* items, int count, int x, int y) {
         return Host(c).TrackMenu(items, count, x, y);
     },
+    [](void* c) { Host(c).EndTrackedMenu(); },
 };
 
 }  // namespace

@@ -18,6 +18,8 @@ class WindowHost {
     virtual void Present(const BYTE* pixels, int width, int height, int stride) = 0;
     virtual bool Occluded() = 0;
     virtual UINT_PTR TrackMenu(const TavorenMenuItem* items, int count, int x, int y) = 0;
+    // Closes the menu that TrackMenu shows now; called from inside it (the module's EndMenu).
+    virtual void EndTrackedMenu() {}
 };
 
 // `host` registered as a window for as long as this lives; no callback runs after the

@@ -2,6 +2,7 @@
 // thread carried over to the GUI thread.
 #include "view_widget.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -90,6 +91,11 @@ UINT_PTR ViewWidget::TrackMenu(const TavorenMenuItem* items, int count, int x, i
     // The module carries the command out when this returns; the state word follows it.
     if (session_) session_->MenuChosen(chosen);
     return chosen;
+}
+
+// The menu is the application's active popup while its loop runs; closing it ends the loop.
+void ViewWidget::EndTrackedMenu() {
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
 }
 
 bool ViewWidget::event(QEvent* event) {

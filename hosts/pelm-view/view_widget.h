@@ -38,6 +38,7 @@ class ViewWidget : public QWidget, public WindowHost {
     void Present(const BYTE* pixels, int width, int height, int stride) override;
     bool Occluded() override;
     UINT_PTR TrackMenu(const TavorenMenuItem* items, int count, int x, int y) override;
+    void EndTrackedMenu() override;
 
   protected:
     bool event(QEvent* event) override;

@@ -8,8 +8,9 @@
 extern "C" {
 #endif
 
-/* Objects alive now: COM objects of the imaging and drawing services, events, threads
- * started through _beginthread whose start routine has not yet returned. */
+/* Objects alive now: COM objects of the imaging and drawing services, events (and thread
+ * handles not yet closed), threads started through CreateThread or _beginthread whose start
+ * routine has not yet been left. */
 long TavorenLiveComObjects(void);
 long TavorenLiveEvents(void);
 long TavorenLiveThreads(void);
@@ -17,6 +18,18 @@ long TavorenLiveThreads(void);
 long TavorenLiveMenus(void);
 /* Waits until at most `count` such threads live; FALSE when the timeout ends first. */
 BOOL TavorenWaitForLiveThreads(long count, DWORD milliseconds);
+
+/* References to modules that GetModuleHandleExW took and neither FreeLibrary nor
+ * FreeLibraryAndExitThread has given back yet. */
+long TavorenModuleReferences(void);
+
+/* Timer resolution requests: those timeBeginPeriod granted and timeEndPeriod has not yet
+ * ended, and all it granted since the process began. */
+long TavorenTimerPeriodsActive(void);
+long TavorenTimerPeriodsBegun(void);
+
+/* Menus that EndMenu ended while they were tracked, since the process began. */
+long TavorenMenusEnded(void);
 
 /* Messages posted to a null window (the calling thread's own queue), since the process began. */
 long TavorenThreadQueuePosts(void);

@@ -1,7 +1,7 @@
 /* The window a Linux host lends the module: a small C interface that the host implements
  * and registers, and that the stand-in's window functions (GetClientRect, InvalidateRect,
- * PostMessageW, IsWindow, ClientToScreen, TrackPopupMenu) and its window render target call.
- * On Windows the module gets a real HWND instead; it never knows which host it runs in. */
+ * PostMessageW, IsWindow, ClientToScreen, TrackPopupMenu, EndMenu) and its window render target
+ * call. On Windows the module gets a real HWND instead; it never knows which host it runs in. */
 #pragma once
 
 #include <stdint.h>
@@ -34,6 +34,9 @@ typedef struct TavorenWindowCallbacks {
     int (*occluded)(void* context);
     /* Runs the host's modal menu at a screen point; answers the chosen id, or 0. */
     UINT_PTR (*trackMenu)(void* context, const TavorenMenuItem* items, int count, int x, int y);
+    /* Closes the menu that trackMenu shows now (EndMenu); called on trackMenu's thread, from
+     * inside its modal loop. Its answer is then ignored. May be null. */
+    void (*endMenu)(void* context);
 } TavorenWindowCallbacks;
 
 /* Registers a window; the callbacks must stay valid until TavorenDestroyWindow. */

@@ -28,6 +28,23 @@ extern "C" void Sleep(DWORD milliseconds);
 extern "C" DWORD GetLastError(void);
 extern "C" void SetLastError(DWORD error);
 
+// --- Kernel: threads and modules ------------------------------------------------------------
+// A thread's handle is signalled when the thread ends and is closed with CloseHandle. An
+// HMODULE is a loaded library; a reference keeps it loaded until FreeLibrary gives it back.
+typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID argument);
+typedef DWORD* LPDWORD;
+extern "C" HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize,
+                               LPTHREAD_START_ROUTINE start, LPVOID argument, DWORD flags,
+                               LPDWORD threadId);
+#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x1u
+#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x2u
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x4u
+extern "C" BOOL GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE* module);
+extern "C" HMODULE GetModuleHandleW(LPCWSTR name);
+extern "C" BOOL FreeLibrary(HMODULE module);
+// Gives back a reference and ends the calling thread, never returning into its caller.
+extern "C" [[noreturn]] void FreeLibraryAndExitThread(HMODULE module, DWORD exitCode);
+
 // --- Kernel: debugging ---------------------------------------------------------------------
 extern "C" BOOL IsDebuggerPresent(void);
 // Breaks into the attached debugger; without one it does nothing here (Windows would end
@@ -57,6 +74,8 @@ extern "C" BOOL DestroyMenu(HMENU menu);
 extern "C" BOOL AppendMenuW(HMENU menu, UINT flags, UINT_PTR id, LPCWSTR text);
 extern "C" BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner,
                                const RECT* excludeRect);
+// Ends the menu that the calling thread tracks now: its TrackPopupMenu returns 0.
+extern "C" BOOL EndMenu(void);
 
 // --- User interface: windows ---------------------------------------------------------------
 // A window is what a host registered through tavoren_window.h; a handle that was never

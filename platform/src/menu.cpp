@@ -9,6 +9,8 @@
 #include <tavoren_platform_probe.h>
 #include <tavoren_window.h>
 
+#include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -29,6 +31,15 @@ struct PopupMenu {
 };
 
 std::mutex menuLock;
+std::atomic<long> menusEnded{0};
+
+// A menu that this thread tracks now, innermost last. Windows tracks one menu a thread at a
+// time; a Linux host's loop may open another inside, and EndMenu ends them all.
+struct Tracking {
+    HWND owner;
+    bool ended;
+};
+thread_local std::vector<Tracking*> trackings;
 
 // Guarded by menuLock.
 HandleRegistry<PopupMenu, HMENU>& Menus() {
@@ -115,15 +126,33 @@ extern "C" BOOL TrackPopupMenu(HMENU handle, UINT flags, int x, int y, int /*res
         shown.push_back({item.flags, item.id, item.label.empty() ? nullptr : item.label.data()});
     }
     UINT_PTR chosen = 0;
-    if (!platform::TrackWindowMenu(owner, shown.data(), static_cast<int>(shown.size()), x, y,
-                                   &chosen)) {
-        return FALSE;
-    }
-    // A user can only choose what the menu offers.
-    if (!platform::Choosable(items, chosen)) chosen = 0;
+    platform::Tracking tracking{owner, false};
+    platform::trackings.push_back(&tracking);
+    const BOOL tracked = platform::TrackWindowMenu(owner, shown.data(),
+                                                   static_cast<int>(shown.size()), x, y, &chosen);
+    platform::trackings.erase(
+        std::find(platform::trackings.begin(), platform::trackings.end(), &tracking));
+    if (!tracked) return FALSE;
+    // A user can only choose what the menu offers, and nothing once it has been ended.
+    if (tracking.ended || !platform::Choosable(items, chosen)) chosen = 0;
     if (flags & TPM_RETURNCMD) return static_cast<BOOL>(chosen);
     if (chosen) PostMessageW(owner, WM_COMMAND, chosen, 0);
     return TRUE;
+}
+
+// The tracker is asked to close the menu; whatever it answers after, TrackPopupMenu returns 0.
+extern "C" BOOL EndMenu(void) {
+    for (platform::Tracking* tracking : platform::trackings) {
+        if (tracking->ended) continue;
+        tracking->ended = true;
+        ++platform::menusEnded;
+        platform::EndWindowMenu(tracking->owner);
+    }
+    return TRUE;
+}
+
+extern "C" long TavorenMenusEnded(void) {
+    return platform::menusEnded;
 }
 
 extern "C" long TavorenLiveMenus(void) {

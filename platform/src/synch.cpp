@@ -9,6 +9,8 @@
 // A HANDLE is a number from a table, never reused, so a closed handle fails with
 // ERROR_INVALID_HANDLE as it does on Windows (there, the number may later name another
 // object, which is worse): every such use is counted for the tests.
+#include "synch.h"
+
 #include <windows.h>
 #include <tavoren_platform_probe.h>
 
@@ -92,6 +94,32 @@ void ReleaseLocked(Waiter& waiter, const Event* event) {
 }
 
 }  // namespace
+}  // namespace platform
+
+namespace platform {
+
+// A thread's handle is a manual-reset event in the same table, so it is waited on and closed
+// like any handle; the thread keeps the event itself to signal its end after the handle has
+// been closed.
+HANDLE CreateThreadHandle(std::shared_ptr<void>& ended) {
+    EventTable& table = Table();
+    auto event = std::make_shared<Event>(true, false);
+    ended = event;
+    std::lock_guard<std::mutex> guard(table.lock);
+    table.lastHandle += 4;
+    table.events.emplace(table.lastHandle, std::move(event));
+    return reinterpret_cast<HANDLE>(table.lastHandle);
+}
+
+void SignalThreadEnd(const std::shared_ptr<void>& ended) {
+    EventTable& table = Table();
+    {
+        std::lock_guard<std::mutex> guard(table.lock);
+        static_cast<Event*>(ended.get())->signalled = true;
+    }
+    table.signalled.notify_all();
+}
+
 }  // namespace platform
 
 extern "C" HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState,

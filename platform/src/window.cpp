@@ -95,6 +95,13 @@ BOOL TrackWindowMenu(HWND handle, const TavorenMenuItem* items, int count, int x
     return TRUE;
 }
 
+// Called from inside the tracker, as TrackWindowMenu leaves the window free.
+void EndWindowMenu(HWND window) {
+    WithWindow(window, [](const TavorenWindowCallbacks& c) {
+        if (c.endMenu) c.endMenu(c.context);
+    });
+}
+
 }  // namespace platform
 
 using platform::WithWindow;

@@ -16,5 +16,8 @@ BOOL WindowOccluded(HWND window);
 // (0 when the window has no tracker). FALSE when the handle names no window.
 BOOL TrackWindowMenu(HWND window, const TavorenMenuItem* items, int count, int x, int y,
                      UINT_PTR* chosen);
+// Asks the window's menu tracker to close the menu it shows; nothing for a handle that names
+// no window.
+void EndWindowMenu(HWND window);
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 // What the platform holds on the module's behalf, to show that playback leaves nothing behind.
-// Linux: the stand-in's counts of COM objects, events, worker threads and menus. Windows keeps no
+// Linux: the stand-in's counts of COM objects, events, worker threads, menus, module references
+// and timer resolution requests. Windows keeps no
 // such counts; there the process's handle count (events and thread handles among them) is
 // the one measure.
 #pragma once
@@ -17,6 +18,8 @@ struct LiveCounts {
     long events = 0;
     long threads = 0;
     long menus = 0;
+    long moduleReferences = 0;
+    long timerPeriods = 0;
     DWORD handles = 0;
 
     static LiveCounts Now() {
@@ -28,6 +31,8 @@ struct LiveCounts {
         counts.events = TavorenLiveEvents();
         counts.threads = TavorenLiveThreads();
         counts.menus = TavorenLiveMenus();
+        counts.moduleReferences = TavorenModuleReferences();
+        counts.timerPeriods = TavorenTimerPeriodsActive();
 #endif
         return counts;
     }
@@ -53,7 +58,9 @@ struct LiveCounts {
 
     bool SameAs(const LiveCounts& other) const {
         return comObjects == other.comObjects && events == other.events &&
-               threads == other.threads && menus == other.menus && handles <= other.handles;
+               threads == other.threads && menus == other.menus &&
+               moduleReferences == other.moduleReferences && timerPeriods == other.timerPeriods &&
+               handles <= other.handles;
     }
 };
 

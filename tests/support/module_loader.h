@@ -13,6 +13,8 @@ class LoadedModule {
 
     bool loaded() const { return handle_ != nullptr; }
     void* Symbol(const char* name) const;
+    // Gives back the reference the load took, before the destructor would.
+    void Unload();
     const std::string& error() const { return error_; }
 
   private:

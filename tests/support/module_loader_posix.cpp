@@ -21,7 +21,12 @@ LoadedModule::LoadedModule(const char* fileName) {
 }
 
 LoadedModule::~LoadedModule() {
+    Unload();
+}
+
+void LoadedModule::Unload() {
     if (handle_) dlclose(handle_);
+    handle_ = nullptr;
 }
 
 void* LoadedModule::Symbol(const char* name) const {

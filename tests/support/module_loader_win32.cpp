@@ -15,7 +15,12 @@ LoadedModule::LoadedModule(const char* fileName) {
 }
 
 LoadedModule::~LoadedModule() {
+    Unload();
+}
+
+void LoadedModule::Unload() {
     if (handle_) FreeLibrary(static_cast<HMODULE>(handle_));
+    handle_ = nullptr;
 }
 
 void* LoadedModule::Symbol(const char* name) const {

@@ -8,7 +8,8 @@
 TestWindow::TestWindow(int clientWidth, int clientHeight)
     : width_(clientWidth), height_(clientHeight) {
     // The stand-in keeps a pointer to the callbacks: they live as long as the window.
-    callbacks_ = {this, ClientSize, ClientOrigin, Invalidate, Post, Present, Occluded, TrackMenu};
+    callbacks_ = {this,    ClientSize, ClientOrigin, Invalidate, Post,
+                  Present, Occluded,   TrackMenu,    EndMenu};
     hwnd_ = TavorenCreateWindow(&callbacks_);
 }
 
@@ -131,6 +132,14 @@ UINT_PTR TestWindow::TrackMenu(void* context, const TavorenMenuItem* items, int 
                          items[i].label ? items[i].label : u""});
     }
     return self->menuScript_ ? self->menuScript_(shown, POINT{x, y}) : 0;
+}
+
+int TestWindow::menusEnded() {
+    return menusEnded_;
+}
+
+void TestWindow::EndMenu(void* context) {
+    ++static_cast<TestWindow*>(context)->menusEnded_;
 }
 
 void TestWindow::Present(void* context, const BYTE* pixels, int width, int height, int stride) {

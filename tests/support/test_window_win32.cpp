@@ -10,6 +10,10 @@ namespace {
 constexpr wchar_t kClassName[] = L"TavorenTestWindow";
 constexpr DWORD kStyle = WS_POPUP | WS_VISIBLE;
 constexpr DWORD kExStyle = WS_EX_TOPMOST;
+// How long a menu that a script destroyed is left to the application to end.
+constexpr UINT kMenuDeadlineMs = 5000;
+constexpr UINT_PTR kMenuDeadlineTimer = 1;
+constexpr LPARAM kScriptKey = 0x7A5E0001;
 
 // The window's outer rectangle for a client area of that size at the origin.
 RECT OuterRect(int width, int height) {
@@ -154,14 +158,34 @@ void TestWindow::AnswerMenu(HWND menuWindow) {
         }
     }
     // A menu destroyed meanwhile (the script reloaded or destroyed the viewer) takes no
-    // keys: it is ended, and the loop woken to see that.
-    if (!found || !IsMenu(openingMenuHandle_)) {
-        EndMenu();
-        PostMessageW(hwnd_, WM_NULL, 0, 0);
+    // keys, and ending its loop is the application's task: the test window only ends it
+    // when the application has not within the deadline.
+    if (!IsMenu(openingMenuHandle_)) {
+        menuLeftToApplication_ = true;
+        menuDeadline_ = GetTickCount64() + kMenuDeadlineMs;
+        SetTimer(hwnd_, kMenuDeadlineTimer, kMenuDeadlineMs, nullptr);
         return;
     }
-    for (int i = 0; i < downs; ++i) PostMessageW(hwnd_, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageW(hwnd_, WM_KEYDOWN, VK_RETURN, 0);
+    if (!found) {
+        EndMenu();
+        PostMessageW(hwnd_, WM_NULL, 0, 0);  // wakes the loop to see it ended
+        return;
+    }
+    // Marked, so that keys which reach the window because the loop had ended first are known.
+    for (int i = 0; i < downs; ++i) PostMessageW(hwnd_, WM_KEYDOWN, VK_DOWN, kScriptKey);
+    PostMessageW(hwnd_, WM_KEYDOWN, VK_RETURN, kScriptKey);
+}
+
+int TestWindow::menusEnded() {
+    PumpMessages();
+    return menusEnded_;
+}
+
+void TestWindow::EndMenuLeftOpen() {
+    KillTimer(hwnd_, kMenuDeadlineTimer);
+    if (!menuLeftToApplication_) return;
+    EndMenu();
+    PostMessageW(hwnd_, WM_NULL, 0, 0);
 }
 
 template <typename Done>
@@ -194,6 +218,27 @@ LRESULT CALLBACK TestWindow::WindowProcedure(HWND window, UINT message, WPARAM w
         case WM_INITMENUPOPUP:
             self->ReadOpeningMenu(reinterpret_cast<HMENU>(wParam));
             return 0;
+        case WM_EXITMENULOOP:
+            if (self->menuLeftToApplication_) {
+                KillTimer(window, kMenuDeadlineTimer);
+                self->menuLeftToApplication_ = false;
+                if (GetTickCount64() < self->menuDeadline_) ++self->menusEnded_;
+            }
+            return 0;
+        case WM_KEYDOWN:
+            // The choice a script made, left over because the application ended the menu's
+            // loop (EndMenu) before the loop read it.
+            if (lParam == kScriptKey) {
+                if (wParam == VK_RETURN) ++self->menusEnded_;
+                return 0;
+            }
+            return DefWindowProcW(window, message, wParam, lParam);
+        case WM_TIMER:
+            if (wParam == kMenuDeadlineTimer) {
+                self->EndMenuLeftOpen();
+                return 0;
+            }
+            return DefWindowProcW(window, message, wParam, lParam);
         case WM_ENTERIDLE:
             if (wParam == MSGF_MENU && !self->menuAnswered_) {
                 self->AnswerMenu(reinterpret_cast<HWND>(lParam));

@@ -93,6 +93,18 @@ void ReleaseLocked(Waiter& waiter, const Event* event) {
     waiter.wakeUp.notify_one();
 }
 
+// SetEvent's work, with the table's lock held.
+void SignalLocked(Event& event) {
+    if (event.manualReset) {
+        event.signalled = true;
+        while (!event.waiters.empty()) ReleaseLocked(*event.waiters.front(), &event);
+    } else if (!event.waiters.empty()) {
+        ReleaseLocked(*event.waiters.front(), &event);
+    } else {
+        event.signalled = true;
+    }
+}
+
 }  // namespace
 }  // namespace platform
 
@@ -113,11 +125,8 @@ HANDLE CreateThreadHandle(std::shared_ptr<void>& ended) {
 
 void SignalThreadEnd(const std::shared_ptr<void>& ended) {
     EventTable& table = Table();
-    {
-        std::lock_guard<std::mutex> guard(table.lock);
-        static_cast<Event*>(ended.get())->signalled = true;
-    }
-    table.signalled.notify_all();
+    std::lock_guard<std::mutex> guard(table.lock);
+    SignalLocked(*static_cast<Event*>(ended.get()));
 }
 
 }  // namespace platform
@@ -138,15 +147,7 @@ extern "C" BOOL SetEvent(HANDLE handle) {
     std::lock_guard<std::mutex> guard(table.lock);
     std::shared_ptr<platform::Event> event = platform::FindLocked(table, handle);
     if (!event) return FALSE;
-    if (event->manualReset) {
-        event->signalled = true;
-        while (!event->waiters.empty())
-            platform::ReleaseLocked(*event->waiters.front(), event.get());
-    } else if (!event->waiters.empty()) {
-        platform::ReleaseLocked(*event->waiters.front(), event.get());
-    } else {
-        event->signalled = true;
-    }
+    platform::SignalLocked(*event);
     return TRUE;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "support/corpus.h"
+#include "support/flattened_canvas.h"
 #include "support/platform_info.h"
 #include "support/viewer_harness.h"
 
@@ -169,35 +170,15 @@ TEST(CorpusComposition, EveryAnimatedWebPMatchesImageMagicksFrames) {
         ASSERT_EQ(reference.size() % canvas, 0u);
         EXPECT_EQ(reference.size() / canvas, viewer->frameCount);
         ++compared;
-        const int bg[3] = {(kBackground >> 16) & 0xFF, (kBackground >> 8) & 0xFF,
-                           kBackground & 0xFF};
         for (UINT f = 0;
              f < std::min<UINT>(static_cast<UINT>(reference.size() / canvas), viewer->frameCount);
              ++f) {
             SCOPED_TRACE(f);
             ASSERT_TRUE(harness.Step(f));
             ++frames;
-            const auto capture = harness.PaintAndCapture();
-            int wrong = 0;
-            for (UINT y = 0; y < viewer->height && wrong < 3; ++y) {
-                for (UINT x = 0; x < viewer->width && wrong < 3; ++x) {
-                    const uint8_t* p = &reference[f * canvas + (size_t{y} * viewer->width + x) * 4];
-                    const uint32_t actual =
-                        harness.At(capture, static_cast<int>(x), static_cast<int>(y));
-                    const int tolerance = p[3] == 0 || p[3] == 255 ? 0 : 1;
-                    for (int c = 0; c < 3; ++c) {
-                        const int expected = (p[c] * p[3] + bg[c] * (255 - p[3]) + 127) / 255;
-                        const int channel = static_cast<int>((actual >> (16 - 8 * c)) & 0xFF);
-                        if (std::abs(channel - expected) > tolerance) {
-                            ADD_FAILURE()
-                                << "pixel " << x << "," << y << " channel " << c << ": " << channel
-                                << " instead of " << expected << " (alpha " << int{p[3]} << ")";
-                            ++wrong;
-                            break;
-                        }
-                    }
-                }
-            }
+            ExpectFlattenedCanvas(harness, harness.PaintAndCapture(), &reference[f * canvas],
+                                  static_cast<int>(viewer->width), static_cast<int>(viewer->height),
+                                  kBackground);
         }
         std::printf("composed %s: %u frames\n", file.filename().string().c_str(),
                     viewer->frameCount);

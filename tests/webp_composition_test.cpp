@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "support/flattened_canvas.h"
 #include "support/platform_info.h"
 #include "support/viewer_harness.h"
 
@@ -83,33 +84,12 @@ TEST(WebPComposition, PartlyTransparentFramesMatchLibWebPsOwnDecoder) {
     ViewerHarness harness(kWidth, kHeight);
     ASSERT_TRUE(harness.Open(bytes, kBackground));
     ASSERT_EQ(harness.viewer()->frameCount, frames.size());
-    const int background[3] = {(kBackground >> 16) & 0xFF, (kBackground >> 8) & 0xFF,
-                               kBackground & 0xFF};
     int partial = 0;
     for (UINT f = 0; f < frames.size(); ++f) {
         SCOPED_TRACE(f);
         ASSERT_TRUE(harness.Step(f));
-        const std::vector<uint32_t> capture = harness.PaintAndCapture();
-        int wrong = 0;
-        for (int y = 0; y < kHeight && wrong < 3; ++y) {
-            for (int x = 0; x < kWidth && wrong < 3; ++x) {
-                const uint8_t* p = &reference[f][(size_t{static_cast<size_t>(y)} * kWidth + x) * 4];
-                const uint32_t actual = harness.At(capture, x, y);
-                const int tolerance = p[3] == 0 || p[3] == 255 ? 0 : 1;
-                partial += tolerance;
-                for (int c = 0; c < 3; ++c) {
-                    const int expected = (p[c] * p[3] + background[c] * (255 - p[3]) + 127) / 255;
-                    const int channel = static_cast<int>((actual >> (16 - 8 * c)) & 0xFF);
-                    if (std::abs(channel - expected) > tolerance) {
-                        ADD_FAILURE()
-                            << "pixel " << x << "," << y << " channel " << c << ": " << channel
-                            << " instead of " << expected << " (alpha " << int{p[3]} << ")";
-                        ++wrong;
-                        break;
-                    }
-                }
-            }
-        }
+        partial += ExpectFlattenedCanvas(harness, harness.PaintAndCapture(), reference[f].data(),
+                                         kWidth, kHeight, kBackground);
     }
     EXPECT_GT(partial, kWidth * kHeight) << "the frames must blend partly transparent pixels";
 #endif

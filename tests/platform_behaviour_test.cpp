@@ -190,19 +190,19 @@ TEST(PlatformEvents, WaitConsumesTheAutomaticResetEventItReturnsFor) {
     SKIP_WITHOUT_BLOCKED_WAITS();
 #if !defined(_WIN32)
     HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    // One after the other, so that the first to wait is known: it is the one released.
     WaitingThread first({wake}, INFINITE);
+    ASSERT_TRUE(TavorenWaitForBlockedWaits(1, 10000));
     WaitingThread second({wake}, INFINITE);
     ASSERT_TRUE(TavorenWaitForBlockedWaits(2, 10000));
     SetEvent(wake);
-    // One of the two ends; the other stays blocked until the next signal.
+    EXPECT_EQ(first.Result(10000), WAIT_OBJECT_0 + 1);
+    // The other stays blocked until the next signal.
     ASSERT_TRUE(TavorenWaitForBlockedWaits(1, 10000));
-    ASSERT_NE(first.Ended(), second.Ended());
-    WaitingThread& released = first.Ended() ? first : second;
-    WaitingThread& other = first.Ended() ? second : first;
-    EXPECT_EQ(released.Result(0), WAIT_OBJECT_0 + 1);
+    EXPECT_FALSE(second.Ended());
     EXPECT_EQ(WaitForSingleObject(wake, 0), WAIT_TIMEOUT) << "the release left a signal";
     SetEvent(wake);
-    EXPECT_EQ(other.Result(10000), WAIT_OBJECT_0 + 1);
+    EXPECT_EQ(second.Result(10000), WAIT_OBJECT_0 + 1);
     EXPECT_EQ(WaitForSingleObject(wake, 0), WAIT_TIMEOUT);
     CloseHandle(wake);
 #endif

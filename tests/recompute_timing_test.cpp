@@ -86,6 +86,11 @@ TEST(RecomputeTiming, TheWorkersAdvanceDuringTheWalkIsCounted) {
     StepPlayback(viewer);
     ASSERT_TRUE(harness.window().WaitUntil(
         [&] { return viewer->paused && viewer->currentFrame == 1; }, kTimeout));
+#if !defined(_WIN32)
+    // The worker moves to frame 1 before it composes it: the decoder is replaced only once the
+    // worker waits again and no longer uses it.
+    ASSERT_TRUE(TavorenWaitForBlockedWaits(1, kTimeout));
+#endif
     const std::thread::id windowThread = std::this_thread::get_id();
     bool advanced = false;
     FaultyDecoder::Install(viewer->decoder, 3, FaultyDecoder::Fault::Call, [&] {

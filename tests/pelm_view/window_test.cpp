@@ -98,7 +98,10 @@ class PelmViewWindowTest : public ::testing::Test {
         app_ = nullptr;
     }
 
-    void SetUp() override {
+    void SetUp() override { OpenWindow(); }
+
+    // A new window on the module beside the test, shown and exposed.
+    void OpenWindow() {
         std::string error;
         auto module = HostModule::Open(ModuleBesideExecutable(), &error);
         ASSERT_TRUE(module) << error;
@@ -402,13 +405,8 @@ TEST_F(PelmViewWindowTest, SoakBrowsesTheCorpusThreeTimesWithRandomKeys) {
     if (!fs::is_directory(corpus / "gif")) GTEST_SKIP() << "no corpus at " << corpus;
     window_.reset();
     const LiveCounts baseline = LiveCounts::Now();
-    std::string error;
-    auto module = HostModule::Open(ModuleBesideExecutable(), &error);
-    ASSERT_TRUE(module) << error;
-    window_ = std::make_unique<MainWindow>(std::move(module), kBackground);
-    window_->resize(480, 360);
-    window_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    OpenWindow();
+    if (HasFatalFailure()) return;
 
     // Whether the module drew the picture at a paint while at frame 0's time, and whether it
     // said it could not draw it (a file whose first frame it cannot decode).

@@ -317,10 +317,17 @@ class TestSessionWindow : public SessionWindow {
     void Repaint() override {}
     void StatusChanged() override {}
     void PictureChanged() override { ++pictureChanges; }
+    bool IsFullscreen() override { return fullscreen; }
+    void ToggleFullscreen() override { fullscreen = !fullscreen; }
+    void ChooseFile() override { ++choices; }
+    void Close() override { closed = true; }
 
     static constexpr int kWidth = 80, kHeight = 60;
     std::pair<uint32_t, uint32_t> lastProgress{0, 0};
     int pictureChanges = 0;
+    bool fullscreen = false;
+    int choices = 0;
+    bool closed = false;
 
   private:
     TestWindow& window_;
@@ -384,6 +391,33 @@ TEST(HostSession, BrowsesAFolderWithOneViewerReloadedAndAttachedAgain) {
     session.Act(HostAction::ToggleFit, 0, 0, 0);
     EXPECT_EQ(session.Place().dest, (PixelRect{0, 10, 80, 50}));
     EXPECT_EQ(session.Status(), "3-blue.gif  3/3  20x10  400%  still");
+}
+
+TEST(HostSession, TheHostsOwnKeysAreCarriedOutByItsWindow) {
+    std::string error;
+    const auto module = HostModule::Open(ModulePath(), &error);
+    ASSERT_TRUE(module) << error;
+    TestWindow window(TestSessionWindow::kWidth, TestSessionWindow::kHeight);
+    TestSessionWindow host(window);
+    HostSession session(module, host, 0);
+
+    session.PressKey({'O', true, false, false}, 0, 0);
+    EXPECT_EQ(host.choices, 1);
+    session.PressKey({vk::kF11}, 0, 0);
+    EXPECT_TRUE(host.fullscreen);
+    // Esc first leaves fullscreen, then closes.
+    session.PressKey({vk::kEscape}, 0, 0);
+    EXPECT_FALSE(host.fullscreen);
+    EXPECT_FALSE(host.closed);
+    session.PressKey({vk::kEscape}, 0, 0);
+    EXPECT_TRUE(host.closed);
+    // The module's and the view's keys are not the window's.
+    host.closed = false;
+    session.PressKey({'G'}, 0, 0);
+    session.PressKey({vk::kRight}, 0, 0);
+    EXPECT_EQ(host.choices, 1);
+    EXPECT_FALSE(host.fullscreen);
+    EXPECT_FALSE(host.closed);
 }
 
 }  // namespace

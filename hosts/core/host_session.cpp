@@ -124,6 +124,28 @@ bool HostSession::Act(HostAction action, unsigned key, int x, int y) {
     return true;
 }
 
+void HostSession::PressKey(const KeyPress& press, int x, int y) {
+    const bool fullscreen = window_.IsFullscreen();
+    const HostAction action = MapKey(press, fullscreen);
+    if (Act(action, press.key, x, y)) return;
+    switch (action) {
+        case HostAction::Open:
+            window_.ChooseFile();
+            break;
+        case HostAction::Fullscreen:
+            window_.ToggleFullscreen();
+            break;
+        case HostAction::LeaveFullscreen:
+            if (fullscreen) window_.ToggleFullscreen();
+            break;
+        case HostAction::Close:
+            window_.Close();
+            break;
+        default:
+            break;
+    }
+}
+
 // The module's keys as it acts on them (its key table), so that the state word follows.
 void HostSession::PassKey(unsigned key) {
     viewer_.Key(key);

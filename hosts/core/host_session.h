@@ -30,6 +30,12 @@ class SessionWindow {
     virtual void StatusChanged() = 0;
     // Another picture, or the same one turned: the host may fit its window to it.
     virtual void PictureChanged() = 0;
+
+    // The host's own actions, which a key asks for and the window carries out.
+    virtual bool IsFullscreen() = 0;
+    virtual void ToggleFullscreen() = 0;
+    virtual void ChooseFile() = 0;
+    virtual void Close() = 0;
 };
 
 class HostSession {
@@ -60,6 +66,9 @@ class HostSession {
     // zoom keeps in place. False for the host's own actions (open, fullscreen, close), which
     // the host does itself, and for None.
     bool Act(HostAction action, unsigned key, int x, int y);
+    // A key as the user pressed it, with (x, y) the client point under the pointer: what it
+    // maps to, done by the session or by the window.
+    void PressKey(const KeyPress& press, int x, int y);
     // The module's menu at the picture's centre, as a right click there would open it.
     void OpenMenuAtCentre();
     // After the module's menu closed with command `id` (0: dismissed), when the host learns

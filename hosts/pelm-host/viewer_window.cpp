@@ -226,26 +226,12 @@ POINT ViewerWindow::Cursor() const {
 }
 
 void ViewerWindow::PressKey(unsigned key) {
-    const KeyPress press{key, Held(VK_CONTROL), Held(VK_SHIFT), Held(VK_MENU)};
-    const HostAction action = MapKey(press, fullscreen_);
     const POINT at = Cursor();
-    if (session_->Act(action, key, at.x, at.y)) return;
-    switch (action) {
-        case HostAction::Open:
-            ChooseFile();
-            break;
-        case HostAction::Fullscreen:
-            ToggleFullscreen();
-            break;
-        case HostAction::LeaveFullscreen:
-            if (fullscreen_) ToggleFullscreen();
-            break;
-        case HostAction::Close:
-            PostMessageW(window_, WM_CLOSE, 0, 0);
-            break;
-        default:
-            break;
-    }
+    session_->PressKey({key, Held(VK_CONTROL), Held(VK_SHIFT), Held(VK_MENU)}, at.x, at.y);
+}
+
+void ViewerWindow::Close() {
+    PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
 // Fullscreen: no frame, the whole monitor; back to the placement it had.

@@ -35,6 +35,10 @@ class ViewerWindow : public SessionWindow {
     void Repaint() override;
     void StatusChanged() override { ShowStatus(); }
     void PictureChanged() override;
+    bool IsFullscreen() override { return fullscreen_; }
+    void ToggleFullscreen() override;
+    void ChooseFile() override;
+    void Close() override;
 
   private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam,
@@ -46,8 +50,6 @@ class ViewerWindow : public SessionWindow {
     void Paint();
     void ShowStatus();
     void PressKey(unsigned key);
-    void ToggleFullscreen();
-    void ChooseFile();
     void Dropped(HDROP drop);
     POINT Cursor() const;
 

@@ -196,24 +196,7 @@ void MainWindow::UpdateStatus() {
 
 void MainWindow::PressKey(const KeyPress& press, QPoint cursor) {
     if (!view_->rect().contains(cursor)) cursor = view_->rect().center();
-    const HostAction action = MapKey(press, isFullScreen());
-    if (session_->Act(action, press.key, cursor.x(), cursor.y())) return;
-    switch (action) {
-        case HostAction::Open:
-            ChooseFile();
-            break;
-        case HostAction::Fullscreen:
-            ToggleFullscreen();
-            break;
-        case HostAction::LeaveFullscreen:
-            showNormal();
-            break;
-        case HostAction::Close:
-            close();
-            break;
-        default:
-            break;
-    }
+    session_->PressKey(press, cursor.x(), cursor.y());
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

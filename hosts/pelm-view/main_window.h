@@ -39,6 +39,10 @@ class MainWindow : public QMainWindow, public SessionWindow {
     void Repaint() override;
     void StatusChanged() override { UpdateStatus(); }
     void PictureChanged() override;
+    bool IsFullscreen() override { return isFullScreen(); }
+    void ToggleFullscreen() override;
+    void ChooseFile() override;
+    void Close() override { close(); }
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -47,8 +51,6 @@ class MainWindow : public QMainWindow, public SessionWindow {
 
   private:
     void UpdateStatus();
-    void ToggleFullscreen();
-    void ChooseFile();
 
     ViewWidget* view_;
     QLabel* status_;

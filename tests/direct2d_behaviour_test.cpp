@@ -113,11 +113,17 @@ class Direct2DBehaviour : public ::testing::Test {
         return target;
     }
 
-    // Draws on the window over the host colour, then answers what the window shows once it
-    // shows `expected` (the frame reaches the screen some time after EndDraw) or the
-    // timeout ends.
+    // The bitmap the compatible target draws into.
+    static ComPtr<ID2D1Bitmap> BitmapOf(ID2D1BitmapRenderTarget* target) {
+        ComPtr<ID2D1Bitmap> bitmap;
+        EXPECT_EQ(target->GetBitmap(bitmap.GetAddressOf()), S_OK);
+        return bitmap;
+    }
+
+    // Draws on the window over the host colour, then expects the window to show `expected`
+    // (the frame reaches the screen some time after EndDraw) before the timeout ends.
     template <typename Draw>
-    Pixels Shown(Draw draw, const Pixels& expected) {
+    void ExpectShown(Draw draw, const Pixels& expected, const char* when = "") {
         windowTarget_->BeginDraw();
         const D2D1_COLOR_F host = Colour(kHost);
         windowTarget_->Clear(&host);
@@ -127,13 +133,14 @@ class Direct2DBehaviour : public ::testing::Test {
             for (uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
             return pixels;
         };
-        return rgb(window_.CaptureWhen(
+        const Pixels shown = rgb(window_.CaptureWhen(
             [&](const std::vector<uint32_t>& pixels) { return rgb(pixels) == expected; }, 5000));
+        EXPECT_EQ(shown, expected) << when << Differences(shown, expected);
     }
 
     // The bitmap drawn pixel for pixel at the window's top-left corner.
-    Pixels ShownBitmap(ID2D1Bitmap* bitmap, const Pixels& expected) {
-        return Shown(
+    void ExpectShownBitmap(ID2D1Bitmap* bitmap, const Pixels& expected, const char* when = "") {
+        ExpectShown(
             [bitmap](ID2D1RenderTarget* target) {
                 const D2D1_SIZE_U size = bitmap->GetPixelSize();
                 const D2D1_RECT_F at{0.0f, 0.0f, static_cast<float>(size.width),
@@ -141,7 +148,7 @@ class Direct2DBehaviour : public ::testing::Test {
                 target->DrawBitmap(bitmap, &at, 1.0f,
                                    D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR, nullptr);
             },
-            expected);
+            expected, when);
     }
 
     TestWindow window_{kSide, kSide};
@@ -166,8 +173,7 @@ TEST_F(Direct2DBehaviour, CopyFromBitmapTakesTheRectangleByItsEdgesToThePoint) {
         for (int x = 0; x < 2; ++x) expected[(1 + y) * 4 + 2 + x] = pattern[(2 + y) * 4 + 1 + x];
     }
     const Pixels want = OnWindow(expected, 4);
-    const Pixels shown = ShownBitmap(destination.Get(), want);
-    EXPECT_EQ(shown, want) << Differences(shown, want);
+    ExpectShownBitmap(destination.Get(), want);
 }
 
 // Without a point or a rectangle the whole source lands at the origin: how the module saves
@@ -180,8 +186,7 @@ TEST_F(Direct2DBehaviour, CopyFromBitmapWithoutPointOrRectangleCopiesTheWholeBit
     ASSERT_EQ(destination->CopyFromBitmap(nullptr, source.Get(), nullptr), S_OK);
 
     const Pixels want = OnWindow(pattern, 4);
-    const Pixels shown = ShownBitmap(destination.Get(), want);
-    EXPECT_EQ(shown, want) << Differences(shown, want);
+    ExpectShownBitmap(destination.Get(), want);
 }
 
 // A rectangle that reaches past the source, or a copy that would reach past the destination,
@@ -197,8 +202,7 @@ TEST_F(Direct2DBehaviour, CopyFromBitmapThatDoesNotFitCopiesNothing) {
     destination->CopyFromBitmap(&nearEdge, source.Get(), &twoWide);
 
     const Pixels want = OnWindow(Pixels(16, kYellow), 4);
-    const Pixels shown = ShownBitmap(destination.Get(), want);
-    EXPECT_EQ(shown, want) << Differences(shown, want);
+    ExpectShownBitmap(destination.Get(), want);
 }
 
 // An axis-aligned clip limits Clear (which otherwise ignores the transform) to the pixels
@@ -230,7 +234,7 @@ TEST_F(Direct2DBehaviour, AxisAlignedClipLimitsClearToThePixelsItCovers) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const Pixels shown = Shown(
+        ExpectShown(
             [&](ID2D1RenderTarget* target) {
                 target->SetTransform(&c.transform);
                 for (const D2D1_RECT_F& clip : c.clips) {
@@ -241,13 +245,12 @@ TEST_F(Direct2DBehaviour, AxisAlignedClipLimitsClearToThePixelsItCovers) {
                 target->SetTransform(&identity);
             },
             c.expected);
-        EXPECT_EQ(shown, c.expected) << Differences(shown, c.expected);
     }
 
     // The module's own case: whole-pixel edges under per-primitive antialiasing, then popped.
     const D2D1_COLOR_F blue = Colour(kBlue);
     const Pixels expected = Rectangle(1, 2, 4, 7, kRed, kBlue);
-    const Pixels shown = Shown(
+    ExpectShown(
         [&](ID2D1RenderTarget* target) {
             target->Clear(&blue);
             const D2D1_RECT_F frame{1, 2, 4, 7};
@@ -256,7 +259,6 @@ TEST_F(Direct2DBehaviour, AxisAlignedClipLimitsClearToThePixelsItCovers) {
             target->PopAxisAlignedClip();
         },
         expected);
-    EXPECT_EQ(shown, expected) << Differences(shown, expected);
 }
 
 // A new compatible target is transparent black, so a canvas shown before anything was drawn
@@ -264,14 +266,13 @@ TEST_F(Direct2DBehaviour, AxisAlignedClipLimitsClearToThePixelsItCovers) {
 TEST_F(Direct2DBehaviour, NewCompatibleTargetIsTransparent) {
     ComPtr<ID2D1BitmapRenderTarget> canvas = CompatibleTarget(4.0f);
     ASSERT_TRUE(canvas);
-    ComPtr<ID2D1Bitmap> bitmap;
-    ASSERT_EQ(canvas->GetBitmap(bitmap.GetAddressOf()), S_OK);
+    ComPtr<ID2D1Bitmap> bitmap = BitmapOf(canvas.Get());
+    ASSERT_TRUE(bitmap);
     EXPECT_EQ(bitmap->GetPixelSize().width, 4u);
     EXPECT_EQ(bitmap->GetPixelSize().height, 4u);
 
     const Pixels want(kSide * kSide, kHost);
-    const Pixels shown = ShownBitmap(bitmap.Get(), want);
-    EXPECT_EQ(shown, want) << Differences(shown, want);
+    ExpectShownBitmap(bitmap.Get(), want);
 }
 
 // The compatible target's bitmap is the target's own pixels, not a copy: it shows what is
@@ -280,15 +281,14 @@ TEST_F(Direct2DBehaviour, NewCompatibleTargetIsTransparent) {
 TEST_F(Direct2DBehaviour, CompatibleTargetBitmapIsTheTargetsOwnPixels) {
     ComPtr<ID2D1BitmapRenderTarget> canvas = CompatibleTarget(4.0f);
     ASSERT_TRUE(canvas);
-    ComPtr<ID2D1Bitmap> early;
-    ASSERT_EQ(canvas->GetBitmap(early.GetAddressOf()), S_OK);
+    ComPtr<ID2D1Bitmap> early = BitmapOf(canvas.Get());
+    ASSERT_TRUE(early);
     canvas->BeginDraw();
     const D2D1_COLOR_F red = Colour(kRed);
     canvas->Clear(&red);
     ASSERT_EQ(canvas->EndDraw(), S_OK);
     const Pixels allRed = OnWindow(Pixels(16, kRed), 4);
-    Pixels shown = ShownBitmap(early.Get(), allRed);
-    EXPECT_EQ(shown, allRed) << "drawn after GetBitmap:" << Differences(shown, allRed);
+    ExpectShownBitmap(early.Get(), allRed, "drawn after GetBitmap:");
 
     ComPtr<ID2D1Bitmap> blue = Bitmap(Pixels(16, kBlue), 4);
     ASSERT_TRUE(blue);
@@ -300,13 +300,12 @@ TEST_F(Direct2DBehaviour, CompatibleTargetBitmapIsTheTargetsOwnPixels) {
     canvas->Clear(&green);
     canvas->PopAxisAlignedClip();
     ASSERT_EQ(canvas->EndDraw(), S_OK);
-    ComPtr<ID2D1Bitmap> late;
-    ASSERT_EQ(canvas->GetBitmap(late.GetAddressOf()), S_OK);
+    ComPtr<ID2D1Bitmap> late = BitmapOf(canvas.Get());
+    ASSERT_TRUE(late);
     Pixels halves = Pixels(16, kBlue);
     for (int y = 0; y < 4; ++y) halves[y * 4] = halves[y * 4 + 1] = kGreen;
     const Pixels want = OnWindow(halves, 4);
-    shown = ShownBitmap(late.Get(), want);
-    EXPECT_EQ(shown, want) << "copied into, then drawn over:" << Differences(shown, want);
+    ExpectShownBitmap(late.Get(), want, "copied into, then drawn over:");
 }
 
 }  // namespace

@@ -407,8 +407,7 @@ HRESULT STDMETHODCALLTYPE CompatibleTarget::QueryInterface(REFIID iid, void** ob
 HRESULT STDMETHODCALLTYPE CompatibleTarget::GetBitmap(ID2D1Bitmap** bitmap) {
     auto lock = context_.factory()->Lock();
     if (!bitmap) return E_POINTER;
-    *bitmap = bitmap_.Get();
-    (*bitmap)->AddRef();
+    *bitmap = ComPtr<Bitmap>(bitmap_).Detach();
     return S_OK;
 }
 

@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include <cstdint>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -69,11 +70,15 @@ std::string Differences(const Pixels& shown, const Pixels& expected) {
     return out.str();
 }
 
+// One window and one window target for every case: under Wine each new target makes a
+// Direct3D device, which costs seconds.
 class Direct2DBehaviour : public ::testing::Test {
   protected:
-    void SetUp() override {
+    static void SetUpTestSuite() {
+        window_ = std::make_unique<TestWindow>(kSide, kSide);
+        ComPtr<ID2D1Factory> factory;
         ASSERT_EQ(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, IID_ID2D1Factory, nullptr,
-                                    reinterpret_cast<void**>(factory_.GetAddressOf())),
+                                    reinterpret_cast<void**>(factory.GetAddressOf())),
                   S_OK);
         const D2D1_RENDER_TARGET_PROPERTIES target{
             D2D1_RENDER_TARGET_TYPE_DEFAULT,
@@ -83,10 +88,15 @@ class Direct2DBehaviour : public ::testing::Test {
             D2D1_RENDER_TARGET_USAGE_NONE,
             D2D1_FEATURE_LEVEL_DEFAULT};
         const D2D1_HWND_RENDER_TARGET_PROPERTIES window{
-            window_.hwnd(), {kSide, kSide}, D2D1_PRESENT_OPTIONS_NONE};
-        ASSERT_EQ(factory_->CreateHwndRenderTarget(&target, &window, windowTarget_.GetAddressOf()),
+            window_->hwnd(), {kSide, kSide}, D2D1_PRESENT_OPTIONS_NONE};
+        ASSERT_EQ(factory->CreateHwndRenderTarget(&target, &window, windowTarget_.GetAddressOf()),
                   S_OK);
     }
+    static void TearDownTestSuite() {
+        windowTarget_.Reset();
+        window_.reset();
+    }
+    void SetUp() override { ASSERT_TRUE(windowTarget_) << "no window target to draw on"; }
 
     // An opaque bitmap of the window target's device, in the compatible target's format.
     ComPtr<ID2D1Bitmap> Bitmap(const Pixels& rgb, UINT32 width) {
@@ -133,7 +143,7 @@ class Direct2DBehaviour : public ::testing::Test {
             for (uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
             return pixels;
         };
-        const Pixels shown = rgb(window_.CaptureWhen(
+        const Pixels shown = rgb(window_->CaptureWhen(
             [&](const std::vector<uint32_t>& pixels) { return rgb(pixels) == expected; }, 5000));
         EXPECT_EQ(shown, expected) << when << Differences(shown, expected);
     }
@@ -151,9 +161,9 @@ class Direct2DBehaviour : public ::testing::Test {
             expected, when);
     }
 
-    TestWindow window_{kSide, kSide};
-    ComPtr<ID2D1Factory> factory_;
-    ComPtr<ID2D1HwndRenderTarget> windowTarget_;
+    // Released in this order when the suite ends.
+    static inline ComPtr<ID2D1HwndRenderTarget> windowTarget_;
+    static inline std::unique_ptr<TestWindow> window_;
 };
 
 // CopyFromBitmap's rectangle names the source by its edges (left, top, right, bottom, the

@@ -92,11 +92,10 @@ void ReadPalette(IWICImagingFactory* factory, IWICBitmapDecoder* decoder,
     const HRESULT hr =
         frame ? frame->CopyPalette(palette.Get()) : decoder->CopyPalette(palette.Get());
     if (FAILED(hr)) return;
-    UINT count = 0;
-    if (FAILED(palette->GetColorCount(&count))) return;
-    std::vector<WICColor> colors(std::max<UINT>(count, 1));
+    // A GIF colour table holds at most 256 colours.
+    WICColor colors[256];
     UINT delivered = 0;
-    palette->GetColors(count, colors.data(), &delivered);
+    palette->GetColors(256, colors, &delivered);
 }
 
 // Arguments that must be refused without a byte written: each buffer is exactly as large
@@ -140,8 +139,6 @@ void WalkFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, UINT ind
     frame->GetSize(&width, &height);
     WICPixelFormatGUID format{};
     frame->GetPixelFormat(&format);
-    double dpiX = 0, dpiY = 0;
-    frame->GetResolution(&dpiX, &dpiY);
     ReadPalette(factory, decoder, frame.Get());
     ComPtr<IWICMetadataQueryReader> reader;
     if (SUCCEEDED(frame->GetMetadataQueryReader(reader.GetAddressOf()))) {

@@ -7,7 +7,6 @@
 #include "unknwn.h"
 
 #define CLSCTX_INPROC_SERVER 0x1
-#define CLSCTX_ALL 0x17
 
 // Answers REGDB_E_CLASSNOTREG for a class the platform does not implement, as COM does for
 // an unregistered class, and clears *ppv on every failure.
@@ -15,7 +14,6 @@ extern "C" HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD 
                                     REFIID riid, LPVOID* ppv);
 
 #define COINIT_APARTMENTTHREADED 0x2
-#define COINIT_MULTITHREADED 0x0
 
 // The stand-in needs no per-thread set-up; hosts call these as they must on Windows.
 extern "C" HRESULT CoInitializeEx(LPVOID reserved, DWORD coInit);

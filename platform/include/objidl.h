@@ -27,20 +27,16 @@ typedef union _ULARGE_INTEGER {
 #define STGM_SHARE_EXCLUSIVE 0x00000010L
 
 #define STG_E_INVALIDFUNCTION _HRESULT_TYPEDEF_(0x80030001L)
-#define STG_E_FILENOTFOUND _HRESULT_TYPEDEF_(0x80030002L)
 #define STG_E_ACCESSDENIED _HRESULT_TYPEDEF_(0x80030005L)
 #define STG_E_INVALIDPOINTER _HRESULT_TYPEDEF_(0x80030009L)
-#define STG_E_INVALIDPARAMETER _HRESULT_TYPEDEF_(0x80030057L)
 
 EXTERN_GUID(IID_ISequentialStream);
 EXTERN_GUID(IID_IStream);
 
 struct ISequentialStream : public IUnknown {
     STDMETHOD(Read)(void* pv, ULONG cb, ULONG* pcbRead) PURE;
-    STDMETHOD(Write)(const void* pv, ULONG cb, ULONG* pcbWritten) PURE;
 };
 
 struct IStream : public ISequentialStream {
     STDMETHOD(Seek)(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGER* plibNewPosition) PURE;
-    STDMETHOD(SetSize)(ULARGE_INTEGER libNewSize) PURE;
 };

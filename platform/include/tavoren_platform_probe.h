@@ -37,14 +37,13 @@ long TavorenThreadQueuePosts(void);
 /* Calls that named a closed or never-opened handle, since the process began. */
 long TavorenInvalidHandleUses(void);
 
-/* Called on the waiting thread at the start of every WaitForMultipleObjects and
- * WaitForSingleObject (a count of 1), before the handles are looked at; null removes it. */
-/* Threads blocked in WaitForMultipleObjects or WaitForSingleObject: past the hook, with none
- * of their events signalled, sleeping until SetEvent releases them or the timeout ends. */
-long TavorenBlockedWaits(void);
-/* Waits until exactly `count` threads are blocked so; FALSE when the timeout ends first. */
+/* Waits until exactly `count` threads are blocked in WaitForMultipleObjects or
+ * WaitForSingleObject: past the hook, with none of their events signalled, sleeping until
+ * SetEvent releases them or the timeout ends. FALSE when the timeout ends first. */
 BOOL TavorenWaitForBlockedWaits(long count, DWORD milliseconds);
 
+/* Called on the waiting thread at the start of every WaitForMultipleObjects and
+ * WaitForSingleObject (a count of 1), before the handles are looked at; null removes it. */
 typedef void (*TavorenWaitHook)(DWORD count, DWORD milliseconds, void* context);
 void TavorenSetWaitHook(TavorenWaitHook hook, void* context);
 

@@ -10,7 +10,6 @@ typedef GUID WICPixelFormatGUID;
 typedef REFGUID REFWICPixelFormatGUID;
 
 enum WICDecodeOptions {
-    WICDecodeMetadataCacheOnDemand = 0,
     WICDecodeMetadataCacheOnLoad = 1,
 };
 
@@ -22,18 +21,13 @@ enum WICBitmapPaletteType {
     WICBitmapPaletteTypeCustom = 0,
 };
 
-#define WINCODEC_ERR_GENERIC_ERROR E_FAIL
 #define WINCODEC_ERR_WRONGSTATE _HRESULT_TYPEDEF_(0x88982f04)
-#define WINCODEC_ERR_VALUEOUTOFRANGE _HRESULT_TYPEDEF_(0x88982f05)
 #define WINCODEC_ERR_NOTINITIALIZED _HRESULT_TYPEDEF_(0x88982f0c)
 #define WINCODEC_ERR_PROPERTYNOTFOUND _HRESULT_TYPEDEF_(0x88982f40)
 #define WINCODEC_ERR_PALETTEUNAVAILABLE _HRESULT_TYPEDEF_(0x88982f45)
 #define WINCODEC_ERR_COMPONENTNOTFOUND _HRESULT_TYPEDEF_(0x88982f50)
 #define WINCODEC_ERR_IMAGESIZEOUTOFRANGE _HRESULT_TYPEDEF_(0x88982f51)
 #define WINCODEC_ERR_BADIMAGE _HRESULT_TYPEDEF_(0x88982f60)
-#define WINCODEC_ERR_BADHEADER _HRESULT_TYPEDEF_(0x88982f61)
-#define WINCODEC_ERR_FRAMEMISSING _HRESULT_TYPEDEF_(0x88982f62)
-#define WINCODEC_ERR_BADSTREAMDATA _HRESULT_TYPEDEF_(0x88982f70)
 #define WINCODEC_ERR_STREAMREAD _HRESULT_TYPEDEF_(0x88982f72)
 #define WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT _HRESULT_TYPEDEF_(0x88982f80)
 #define WINCODEC_ERR_UNSUPPORTEDOPERATION _HRESULT_TYPEDEF_(0x88982f81)
@@ -67,7 +61,6 @@ typedef struct WICRect {
 
 struct IWICPalette : public IUnknown {
     STDMETHOD(InitializeCustom)(WICColor* pColors, UINT cCount) PURE;
-    STDMETHOD(GetColorCount)(UINT* pcCount) PURE;
     STDMETHOD(GetColors)(UINT cCount, WICColor* pColors, UINT* pcActualColors) PURE;
 };
 
@@ -79,7 +72,6 @@ struct IWICMetadataQueryReader : public IUnknown {
 struct IWICBitmapSource : public IUnknown {
     STDMETHOD(GetSize)(UINT* puiWidth, UINT* puiHeight) PURE;
     STDMETHOD(GetPixelFormat)(WICPixelFormatGUID* pPixelFormat) PURE;
-    STDMETHOD(GetResolution)(double* pDpiX, double* pDpiY) PURE;
     STDMETHOD(CopyPalette)(IWICPalette* pIPalette) PURE;
     STDMETHOD(CopyPixels)
     (const WICRect* prc, UINT cbStride, UINT cbBufferSize, BYTE* pbBuffer) PURE;

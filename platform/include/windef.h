@@ -24,15 +24,11 @@ typedef uint32_t UINT32;
 typedef int64_t INT64;
 typedef uint64_t UINT64;
 typedef float FLOAT;
-typedef intptr_t INT_PTR;
 typedef uintptr_t UINT_PTR;
 typedef intptr_t LONG_PTR;
-typedef uintptr_t ULONG_PTR;
 typedef uintptr_t DWORD_PTR;
 typedef uintptr_t SIZE_T;
 typedef void* LPVOID;
-typedef const void* LPCVOID;
-typedef BYTE* LPBYTE;
 
 typedef char16_t WCHAR;
 typedef WCHAR* LPWSTR;
@@ -68,7 +64,6 @@ typedef struct tagRECT {
     LONG right;
     LONG bottom;
 } RECT, *LPRECT;
-typedef const RECT* LPCRECT;
 
 typedef struct tagPOINT {
     LONG x;

@@ -34,11 +34,10 @@ extern "C" HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD 
                          IsEqualCLSID(rclsid, CLSID_WICImagingFactory2);
     if (!imaging || !(dwClsContext & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
     if (pUnkOuter) return CLASS_E_NOAGGREGATION;
-    auto* factory = new (std::nothrow) platform::imaging::ImagingFactory();
+    Microsoft::WRL::ComPtr<platform::imaging::ImagingFactory> factory;
+    factory.Attach(new (std::nothrow) platform::imaging::ImagingFactory());
     if (!factory) return E_OUTOFMEMORY;
-    HRESULT hr = factory->QueryInterface(riid, ppv);
-    factory->Release();
-    return hr;
+    return factory->QueryInterface(riid, ppv);
 }
 
 extern "C" HRESULT CoInitializeEx(LPVOID /*reserved*/, DWORD /*coInit*/) {

@@ -1,67 +1,64 @@
-// The named GUIDs that Windows defines in its import libraries, with Windows' values.
+// The named GUIDs that Windows defines in its import libraries, each written in the registry
+// form Windows' documentation gives it, and read into its fields at compile time.
 #include <d2d1.h>
 #include <wincodec.h>
 
-#define TAVOREN_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
-    extern "C" const GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
+namespace {
 
-TAVOREN_GUID(IID_IUnknown, 0x00000000, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-             0x46);
-TAVOREN_GUID(IID_IStream, 0x0000000c, 0x0000, 0x0000, 0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-             0x46);
-TAVOREN_GUID(IID_ISequentialStream, 0x0c733a30, 0x2a1c, 0x11ce, 0xad, 0xe5, 0x00, 0xaa, 0x00, 0x44,
-             0x77, 0x3d);
+constexpr uint32_t Hex(const char* text, int digits) {
+    uint32_t value = 0;
+    for (int i = 0; i < digits; ++i) {
+        const char c = text[i];
+        value = value * 16 + static_cast<uint32_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    }
+    return value;
+}
 
-TAVOREN_GUID(CLSID_WICImagingFactory, 0xcacaf262, 0x9370, 0x4615, 0xa1, 0x3b, 0x9f, 0x55, 0x39,
-             0xda, 0x4c, 0x0a);
-TAVOREN_GUID(CLSID_WICImagingFactory2, 0x317d06e8, 0x5f24, 0x433d, 0xbd, 0xf7, 0x79, 0xce, 0x68,
-             0xd8, 0xab, 0xc2);
-TAVOREN_GUID(IID_IWICImagingFactory, 0xec5ec8a9, 0xc395, 0x4314, 0x9c, 0x77, 0x54, 0xd7, 0xa9, 0x35,
-             0xff, 0x70);
-TAVOREN_GUID(IID_IWICBitmapDecoder, 0x9edde9e7, 0x8dee, 0x47ea, 0x99, 0xdf, 0xe6, 0xfa, 0xf2, 0xed,
-             0x44, 0xbf);
-TAVOREN_GUID(IID_IWICBitmapSource, 0x00000120, 0xa8f2, 0x4877, 0xba, 0x0a, 0xfd, 0x2b, 0x66, 0x45,
-             0xfb, 0x94);
-TAVOREN_GUID(IID_IWICBitmapFrameDecode, 0x3b16811b, 0x6a43, 0x4ec9, 0xa8, 0x13, 0x3d, 0x93, 0x0c,
-             0x13, 0xb9, 0x40);
-TAVOREN_GUID(IID_IWICMetadataQueryReader, 0x30989668, 0xe1c9, 0x4597, 0xb3, 0x95, 0x45, 0x8e, 0xed,
-             0xb8, 0x08, 0xdf);
-TAVOREN_GUID(IID_IWICPalette, 0x00000040, 0xa8f2, 0x4877, 0xba, 0x0a, 0xfd, 0x2b, 0x66, 0x45, 0xfb,
-             0x94);
-TAVOREN_GUID(IID_IWICFormatConverter, 0x00000301, 0xa8f2, 0x4877, 0xba, 0x0a, 0xfd, 0x2b, 0x66,
-             0x45, 0xfb, 0x94);
+// "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx".
+constexpr GUID Parse(const char (&text)[37]) {
+    GUID guid{Hex(text, 8),
+              static_cast<uint16_t>(Hex(text + 9, 4)),
+              static_cast<uint16_t>(Hex(text + 14, 4)),
+              {}};
+    for (int i = 0; i < 8; ++i) {
+        guid.Data4[i] = static_cast<uint8_t>(Hex(text + (i < 2 ? 19 + 2 * i : 20 + 2 * i), 2));
+    }
+    return guid;
+}
 
-TAVOREN_GUID(GUID_ContainerFormatGif, 0x1f8a5601, 0x7d4d, 0x4cbd, 0x9c, 0x82, 0x1b, 0xc8, 0xd4,
-             0xee, 0xb9, 0xa5);
-TAVOREN_GUID(GUID_ContainerFormatWebp, 0xe094b0e2, 0x67f2, 0x45b3, 0xb0, 0xea, 0x11, 0x53, 0x37,
-             0xca, 0x7c, 0xf3);
-TAVOREN_GUID(GUID_ContainerFormatPng, 0x1b7cfaf4, 0x713f, 0x473c, 0xbb, 0xcd, 0x61, 0x37, 0x42,
-             0x5f, 0xae, 0xaf);
-TAVOREN_GUID(GUID_ContainerFormatJpeg, 0x19e4a5aa, 0x5662, 0x4fc5, 0xa0, 0xc0, 0x17, 0x58, 0x02,
-             0x8e, 0x10, 0x57);
-TAVOREN_GUID(GUID_ContainerFormatBmp, 0x0af1d87e, 0xfcfe, 0x4188, 0xbd, 0xeb, 0xa7, 0x90, 0x64,
-             0x71, 0xcb, 0xe3);
+}  // namespace
 
-TAVOREN_GUID(GUID_WICPixelFormat8bppIndexed, 0x6fddc324, 0x4e03, 0x4bfe, 0xb1, 0x85, 0x3d, 0x77,
-             0x76, 0x8d, 0xc9, 0x04);
-TAVOREN_GUID(GUID_WICPixelFormat32bppBGRA, 0x6fddc324, 0x4e03, 0x4bfe, 0xb1, 0x85, 0x3d, 0x77, 0x76,
-             0x8d, 0xc9, 0x0f);
-TAVOREN_GUID(GUID_WICPixelFormat32bppPBGRA, 0x6fddc324, 0x4e03, 0x4bfe, 0xb1, 0x85, 0x3d, 0x77,
-             0x76, 0x8d, 0xc9, 0x10);
-TAVOREN_GUID(GUID_WICPixelFormat32bppRGBA, 0xf5c7ad2d, 0x6a8d, 0x43dd, 0xa7, 0xa8, 0xa2, 0x99, 0x35,
-             0x26, 0x1a, 0xe9);
+#define TAVOREN_GUID(name, text) extern "C" constinit const GUID name = Parse(text)
 
-TAVOREN_GUID(IID_ID2D1Factory, 0x06152247, 0x6f50, 0x465a, 0x92, 0x45, 0x11, 0x8b, 0xfd, 0x3b, 0x60,
-             0x07);
-TAVOREN_GUID(IID_ID2D1Resource, 0x2cd90691, 0x12e2, 0x11dc, 0x9f, 0xed, 0x00, 0x11, 0x43, 0xa0,
-             0x55, 0xf9);
-TAVOREN_GUID(IID_ID2D1Image, 0x65019f75, 0x8da2, 0x497c, 0xb3, 0x2c, 0xdf, 0xa3, 0x4e, 0x48, 0xed,
-             0xe6);
-TAVOREN_GUID(IID_ID2D1Bitmap, 0xa2296057, 0xea42, 0x4099, 0x98, 0x3b, 0x53, 0x9f, 0xb6, 0x50, 0x54,
-             0x26);
-TAVOREN_GUID(IID_ID2D1RenderTarget, 0x2cd90694, 0x12e2, 0x11dc, 0x9f, 0xed, 0x00, 0x11, 0x43, 0xa0,
-             0x55, 0xf9);
-TAVOREN_GUID(IID_ID2D1BitmapRenderTarget, 0x2cd90695, 0x12e2, 0x11dc, 0x9f, 0xed, 0x00, 0x11, 0x43,
-             0xa0, 0x55, 0xf9);
-TAVOREN_GUID(IID_ID2D1HwndRenderTarget, 0x2cd90698, 0x12e2, 0x11dc, 0x9f, 0xed, 0x00, 0x11, 0x43,
-             0xa0, 0x55, 0xf9);
+TAVOREN_GUID(IID_IUnknown, "00000000-0000-0000-c000-000000000046");
+TAVOREN_GUID(IID_IStream, "0000000c-0000-0000-c000-000000000046");
+TAVOREN_GUID(IID_ISequentialStream, "0c733a30-2a1c-11ce-ade5-00aa0044773d");
+
+TAVOREN_GUID(CLSID_WICImagingFactory, "cacaf262-9370-4615-a13b-9f5539da4c0a");
+TAVOREN_GUID(CLSID_WICImagingFactory2, "317d06e8-5f24-433d-bdf7-79ce68d8abc2");
+TAVOREN_GUID(IID_IWICImagingFactory, "ec5ec8a9-c395-4314-9c77-54d7a935ff70");
+TAVOREN_GUID(IID_IWICBitmapDecoder, "9edde9e7-8dee-47ea-99df-e6faf2ed44bf");
+TAVOREN_GUID(IID_IWICBitmapFrameDecode, "3b16811b-6a43-4ec9-a813-3d930c13b940");
+TAVOREN_GUID(IID_IWICMetadataQueryReader, "30989668-e1c9-4597-b395-458eedb808df");
+TAVOREN_GUID(IID_IWICPalette, "00000040-a8f2-4877-ba0a-fd2b6645fb94");
+TAVOREN_GUID(IID_IWICBitmapSource, "00000120-a8f2-4877-ba0a-fd2b6645fb94");
+TAVOREN_GUID(IID_IWICFormatConverter, "00000301-a8f2-4877-ba0a-fd2b6645fb94");
+
+TAVOREN_GUID(GUID_ContainerFormatGif, "1f8a5601-7d4d-4cbd-9c82-1bc8d4eeb9a5");
+TAVOREN_GUID(GUID_ContainerFormatWebp, "e094b0e2-67f2-45b3-b0ea-115337ca7cf3");
+TAVOREN_GUID(GUID_ContainerFormatPng, "1b7cfaf4-713f-473c-bbcd-6137425faeaf");
+TAVOREN_GUID(GUID_ContainerFormatJpeg, "19e4a5aa-5662-4fc5-a0c0-1758028e1057");
+TAVOREN_GUID(GUID_ContainerFormatBmp, "0af1d87e-fcfe-4188-bdeb-a7906471cbe3");
+
+TAVOREN_GUID(GUID_WICPixelFormat8bppIndexed, "6fddc324-4e03-4bfe-b185-3d77768dc904");
+TAVOREN_GUID(GUID_WICPixelFormat32bppBGRA, "6fddc324-4e03-4bfe-b185-3d77768dc90f");
+TAVOREN_GUID(GUID_WICPixelFormat32bppPBGRA, "6fddc324-4e03-4bfe-b185-3d77768dc910");
+TAVOREN_GUID(GUID_WICPixelFormat32bppRGBA, "f5c7ad2d-6a8d-43dd-a7a8-a29935261ae9");
+
+TAVOREN_GUID(IID_ID2D1Factory, "06152247-6f50-465a-9245-118bfd3b6007");
+TAVOREN_GUID(IID_ID2D1Resource, "2cd90691-12e2-11dc-9fed-001143a055f9");
+TAVOREN_GUID(IID_ID2D1Image, "65019f75-8da2-497c-b32c-dfa34e48ede6");
+TAVOREN_GUID(IID_ID2D1Bitmap, "a2296057-ea42-4099-983b-539fb6505426");
+TAVOREN_GUID(IID_ID2D1RenderTarget, "2cd90694-12e2-11dc-9fed-001143a055f9");
+TAVOREN_GUID(IID_ID2D1BitmapRenderTarget, "2cd90695-12e2-11dc-9fed-001143a055f9");
+TAVOREN_GUID(IID_ID2D1HwndRenderTarget, "2cd90698-12e2-11dc-9fed-001143a055f9");

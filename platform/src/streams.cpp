@@ -61,11 +61,6 @@ class ReadOnlyStream : public ComObject<IStream> {
         if (pcbRead) *pcbRead = count;
         return count == cb ? S_OK : S_FALSE;
     }
-    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG* pcbWritten) override {
-        // The module only ever reads; its streams are never written.
-        if (pcbWritten) *pcbWritten = 0;
-        return STG_E_ACCESSDENIED;
-    }
     HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin,
                                    ULARGE_INTEGER* newPosition) override {
         std::lock_guard<std::mutex> guard(lock_);
@@ -76,7 +71,6 @@ class ReadOnlyStream : public ComObject<IStream> {
         if (newPosition) newPosition->QuadPart = position_;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return STG_E_ACCESSDENIED; }
 
   protected:
     virtual ULONGLONG Size() const = 0;

@@ -10,7 +10,7 @@ namespace platform {
 
 // An image's bytes, held once and shared by a stream, a decoder and its frames.
 class ImageBytes {
-public:
+  public:
     explicit ImageBytes(size_t size) : data_(new BYTE[size ? size : 1]), size_(size) {}
     ImageBytes(const BYTE* data, size_t size) : ImageBytes(size) {
         if (size) std::memcpy(data_.get(), data, size);
@@ -20,7 +20,7 @@ public:
     size_t size() const { return size_; }
     void Shrink(size_t size) { size_ = size < size_ ? size : size_; }
 
-private:
+  private:
     // Not value-initialised: every byte is written by the copy or the read that fills it.
     std::unique_ptr<BYTE[]> data_;
     size_t size_;

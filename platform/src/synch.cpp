@@ -6,7 +6,7 @@
 // one and stays non-signalled, a manual-reset one releases every waiter and stays signalled.
 // A released waiter has its answer before SetEvent returns, so no ResetEvent can take it back.
 //
-// A HANDLE is a number from a table, never reused, so a closed handle fails with
+// A HANDLE is a number from the handle registry, never reused, so a closed handle fails with
 // ERROR_INVALID_HANDLE as it does on Windows (there, the number may later name another
 // object, which is worse): every such use is counted for the tests.
 #include "synch.h"
@@ -18,11 +18,13 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "handle_registry.h"
+#include "watched_count.h"
 
 namespace platform {
 namespace {
@@ -49,10 +51,9 @@ struct Event {
 
 struct EventTable {
     std::mutex lock;
-    std::condition_variable blockedChanged;
-    std::map<uintptr_t, std::shared_ptr<Event>> events;
-    uintptr_t lastHandle = 0;
-    long blockedWaits = 0;
+    // A wait in progress shares its events, so closing a handle ends only the name.
+    HandleRegistry<Event, HANDLE, std::shared_ptr<Event>> events;  // guarded by `lock`
+    WatchedCount blockedWaits;
     std::atomic<long> invalidUses{0};
 };
 
@@ -69,11 +70,15 @@ thread_local DWORD lastError = 0;
 // The event a handle names, or null (and the error set) for a closed or foreign handle.
 // Called with the table's lock held.
 std::shared_ptr<Event> FindLocked(EventTable& table, HANDLE handle) {
-    auto found = table.events.find(reinterpret_cast<uintptr_t>(handle));
-    if (found != table.events.end()) return found->second;
-    ++table.invalidUses;
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
+    std::shared_ptr<Event> event = table.events.Share(handle, ERROR_INVALID_HANDLE);
+    if (!event) ++table.invalidUses;
+    return event;
+}
+
+HANDLE AddEvent(std::shared_ptr<Event> event) {
+    EventTable& table = Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    return table.events.Add(std::move(event));
 }
 
 void Unregister(Waiter& waiter) {
@@ -110,17 +115,13 @@ void SignalLocked(Event& event) {
 
 namespace platform {
 
-// A thread's handle is a manual-reset event in the same table, so it is waited on and closed
+// A thread's handle is a manual-reset event among the others, so it is waited on and closed
 // like any handle; the thread keeps the event itself to signal its end after the handle has
 // been closed.
 HANDLE CreateThreadHandle(std::shared_ptr<void>& ended) {
-    EventTable& table = Table();
     auto event = std::make_shared<Event>(true, false);
     ended = event;
-    std::lock_guard<std::mutex> guard(table.lock);
-    table.lastHandle += 4;
-    table.events.emplace(table.lastHandle, std::move(event));
-    return reinterpret_cast<HANDLE>(table.lastHandle);
+    return AddEvent(std::move(event));
 }
 
 void SignalThreadEnd(const std::shared_ptr<void>& ended) {
@@ -133,13 +134,8 @@ void SignalThreadEnd(const std::shared_ptr<void>& ended) {
 
 extern "C" HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState,
                                LPCWSTR) {
-    platform::EventTable& table = platform::Table();
-    auto event = std::make_shared<platform::Event>(manualReset != FALSE, initialState != FALSE);
-    std::lock_guard<std::mutex> guard(table.lock);
-    // Multiples of 4, as Windows hands out handles.
-    table.lastHandle += 4;
-    table.events.emplace(table.lastHandle, std::move(event));
-    return reinterpret_cast<HANDLE>(table.lastHandle);
+    return platform::AddEvent(
+        std::make_shared<platform::Event>(manualReset != FALSE, initialState != FALSE));
 }
 
 extern "C" BOOL SetEvent(HANDLE handle) {
@@ -165,7 +161,7 @@ extern "C" BOOL ResetEvent(HANDLE handle) {
 extern "C" BOOL CloseHandle(HANDLE handle) {
     platform::EventTable& table = platform::Table();
     std::lock_guard<std::mutex> guard(table.lock);
-    if (table.events.erase(reinterpret_cast<uintptr_t>(handle)) == 1) return TRUE;
+    if (table.events.Remove(handle)) return TRUE;
     ++table.invalidUses;
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -199,16 +195,14 @@ extern "C" DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL
 
     platform::Waiter waiter(events, count);
     for (DWORD i = 0; i < count; ++i) events[i]->waiters.push_back(&waiter);
-    ++table.blockedWaits;
-    table.blockedChanged.notify_all();
+    table.blockedWaits.Add(1);
     auto released = [&] { return waiter.released != platform::Waiter::kWaiting; };
     if (milliseconds == INFINITE) {
         waiter.wakeUp.wait(lock, released);
     } else {
         waiter.wakeUp.wait_for(lock, std::chrono::milliseconds(milliseconds), released);
     }
-    --table.blockedWaits;
-    table.blockedChanged.notify_all();
+    table.blockedWaits.Add(-1);
     // Released at the very end of the timeout counts as released: SetEvent has already
     // taken the signal for this waiter.
     if (released()) return WAIT_OBJECT_0 + waiter.released;
@@ -247,17 +241,7 @@ extern "C" void TavorenSetWaitHook(TavorenWaitHook hook, void* context) {
     platform::waitHook = hook;
 }
 
-extern "C" long TavorenBlockedWaits(void) {
-    platform::EventTable& table = platform::Table();
-    std::lock_guard<std::mutex> guard(table.lock);
-    return table.blockedWaits;
-}
-
 extern "C" BOOL TavorenWaitForBlockedWaits(long count, DWORD milliseconds) {
-    platform::EventTable& table = platform::Table();
-    std::unique_lock<std::mutex> lock(table.lock);
-    return table.blockedChanged.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                                         [&] { return table.blockedWaits == count; })
-               ? TRUE
-               : FALSE;
+    return platform::Table().blockedWaits.WaitUntil(
+        milliseconds, [count](long blocked) { return blocked == count; });
 }

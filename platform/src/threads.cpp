@@ -10,35 +10,25 @@
 #include <pthread.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 #include "modules.h"
 #include "synch.h"
+#include "watched_count.h"
 
 namespace platform {
 namespace {
 
-struct ThreadCount {
-    std::mutex lock;
-    std::condition_variable changed;
-    long live = 0;
-};
-
-// Never destroyed: a detached thread may still be ending while the process exits.
-ThreadCount& Threads() {
-    static ThreadCount* threads = new ThreadCount;
-    return *threads;
+// Threads whose start routine runs. Never destroyed: a detached thread may still be ending
+// while the process exits.
+WatchedCount& LiveThreads() {
+    static WatchedCount* live = new WatchedCount;
+    return *live;
 }
 
 void Ended() {
-    ThreadCount& threads = Threads();
-    std::lock_guard<std::mutex> guard(threads.lock);
-    --threads.live;
-    threads.changed.notify_all();
+    LiveThreads().Add(-1);
 }
 
 struct ThreadStart {
@@ -64,11 +54,7 @@ void* ThreadMain(void* argument) {
 
 // A detached thread running `start`; false (with the count unchanged) when none can be made.
 bool StartDetached(std::unique_ptr<ThreadStart> start) {
-    ThreadCount& threads = Threads();
-    {
-        std::lock_guard<std::mutex> guard(threads.lock);
-        ++threads.live;
-    }
+    LiveThreads().Add(1);
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
@@ -127,16 +113,10 @@ extern "C" HANDLE CreateThread(LPSECURITY_ATTRIBUTES /*attributes*/, SIZE_T /*st
 }
 
 extern "C" long TavorenLiveThreads(void) {
-    platform::ThreadCount& threads = platform::Threads();
-    std::lock_guard<std::mutex> guard(threads.lock);
-    return threads.live;
+    return platform::LiveThreads().value();
 }
 
 extern "C" BOOL TavorenWaitForLiveThreads(long count, DWORD milliseconds) {
-    platform::ThreadCount& threads = platform::Threads();
-    std::unique_lock<std::mutex> lock(threads.lock);
-    return threads.changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                                    [&] { return threads.live <= count; })
-               ? TRUE
-               : FALSE;
+    return platform::LiveThreads().WaitUntil(milliseconds,
+                                             [count](long live) { return live <= count; });
 }

@@ -60,6 +60,25 @@ bool WithWindow(HWND handle, Call call) {
     return true;
 }
 
+// Two numbers that one of the window's callbacks answers (0, 0 when it has none): FALSE with
+// ERROR_INVALID_PARAMETER when the caller gave nowhere to put them, as Win32 refuses a null
+// out-parameter, and FALSE for a handle that names no window.
+BOOL AskWindow(HWND handle, const void* out,
+               void (*TavorenWindowCallbacks::*callback)(void*, int*, int*), int* first,
+               int* second) {
+    if (!out) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return WithWindow(handle, [&](const TavorenWindowCallbacks& c) {
+        if (c.*callback) (c.*callback)(c.context, first, second);
+    });
+}
+
+// Posts to a null window: Windows puts them in the calling thread's own queue, where a host
+// never looks for them. Here they are only counted, for the tests.
+std::atomic<long> threadQueuePosts{0};
+
 }  // namespace
 
 // What a DXGI present to the window amounts to here.
@@ -125,15 +144,12 @@ extern "C" void TavorenDestroyWindow(HWND handle) {
 // GetClientRect: 0, 0 to the client size; FALSE with ERROR_INVALID_WINDOW_HANDLE for a
 // handle that names no window.
 extern "C" BOOL GetClientRect(HWND window, LPRECT rect) {
-    if (!rect) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    int width = 0, height = 0;
+    if (!platform::AskWindow(window, rect, &TavorenWindowCallbacks::clientSize, &width, &height)) {
         return FALSE;
     }
-    return WithWindow(window, [&](const TavorenWindowCallbacks& c) {
-        int width = 0, height = 0;
-        if (c.clientSize) c.clientSize(c.context, &width, &height);
-        *rect = {0, 0, width > 0 ? width : 0, height > 0 ? height : 0};
-    });
+    *rect = {0, 0, width > 0 ? width : 0, height > 0 ? height : 0};
+    return TRUE;
 }
 
 // InvalidateRect: asks for a paint from any thread; the rectangle and the erase flag are
@@ -154,19 +170,15 @@ extern "C" BOOL InvalidateRect(HWND window, const RECT* /*rect*/, BOOL /*erase*/
     return TRUE;
 }
 
-// Posts to a null window: Windows puts them in the calling thread's own queue, where a host
-// never looks for them. Here they are only counted, for the tests.
-std::atomic<long> threadQueuePosts{0};
-
 extern "C" long TavorenThreadQueuePosts(void) {
-    return threadQueuePosts.load();
+    return platform::threadQueuePosts.load();
 }
 
 // PostMessageW: queues the message for the window's thread from any thread; FALSE when the
 // host's queue refuses it. A null window is the calling thread's queue, as on Windows.
 extern "C" BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!window) {
-        ++threadQueuePosts;
+        ++platform::threadQueuePosts;
         return TRUE;
     }
     bool posted = false;
@@ -190,14 +202,11 @@ extern "C" BOOL SetForegroundWindow(HWND window) {
 
 // ClientToScreen: the point moved by the client area's screen origin.
 extern "C" BOOL ClientToScreen(HWND window, LPPOINT point) {
-    if (!point) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    int x = 0, y = 0;
+    if (!platform::AskWindow(window, point, &TavorenWindowCallbacks::clientOrigin, &x, &y)) {
         return FALSE;
     }
-    return WithWindow(window, [&](const TavorenWindowCallbacks& c) {
-        int x = 0, y = 0;
-        if (c.clientOrigin) c.clientOrigin(c.context, &x, &y);
-        point->x += x;
-        point->y += y;
-    });
+    point->x += x;
+    point->y += y;
+    return TRUE;
 }

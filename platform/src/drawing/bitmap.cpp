@@ -81,11 +81,9 @@ HRESULT CreateBitmap(Factory* factory, Domain domain, FLOAT targetDpiX, FLOAT ta
                         static_cast<const BYTE*>(data) + size_t{y} * pitch, surface->stride());
         }
     }
-    Bitmap* made = new (std::nothrow)
-        Bitmap(factory, domain, std::move(surface), properties->pixelFormat, dpiX, dpiY);
-    if (!made) return E_OUTOFMEMORY;
-    bitmap->Attach(made);
-    return S_OK;
+    bitmap->Attach(new (std::nothrow) Bitmap(factory, domain, std::move(surface),
+                                             properties->pixelFormat, dpiX, dpiY));
+    return *bitmap ? S_OK : E_OUTOFMEMORY;
 }
 
 // ID2D1RenderTarget::CreateBitmapFromWicBitmap: only a premultiplied BGRA source is taken;
@@ -122,11 +120,9 @@ HRESULT CreateBitmapFromWic(Factory* factory, Domain domain, FLOAT targetDpiX, F
                                         reinterpret_cast<BYTE*>(surface->pixels()));
         if (FAILED(hr)) return hr;
     }
-    Bitmap* made = new (std::nothrow) Bitmap(factory, domain, std::move(surface),
-                                             resolved.pixelFormat, resolved.dpiX, resolved.dpiY);
-    if (!made) return E_OUTOFMEMORY;
-    bitmap->Attach(made);
-    return S_OK;
+    bitmap->Attach(new (std::nothrow) Bitmap(factory, domain, std::move(surface),
+                                             resolved.pixelFormat, resolved.dpiX, resolved.dpiY));
+    return *bitmap ? S_OK : E_OUTOFMEMORY;
 }
 
 // IUnknown::QueryInterface: a bitmap answers as ID2D1Bitmap, ID2D1Image and ID2D1Resource.

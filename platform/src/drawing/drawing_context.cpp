@@ -138,8 +138,9 @@ HRESULT DrawingContext::CreateCompatibleTarget(const D2D1_SIZE_F* desiredSize,
         dpiX = static_cast<FLOAT>(pixelsWide * 96.0 / desiredSize->width);
         dpiY = static_cast<FLOAT>(pixelsHigh * 96.0 / desiredSize->height);
     }
-    // An ignored alpha reads as opaque: such a surface starts opaque black, and keeps its
-    // alpha at one, so that what it hands on is honest premultiplied BGRA.
+    // A new target starts transparent black, as Direct2D's does (Windows hands out new
+    // textures cleared). An ignored alpha reads as opaque: such a surface starts opaque black,
+    // and keeps its alpha at one, so that what it hands on is honest premultiplied BGRA.
     const std::uint32_t fill = format.alphaMode == D2D1_ALPHA_MODE_IGNORE ? 0xFF000000u : 0;
     std::unique_ptr<Surface> surface;
     if (HRESULT hr = Surface::Create(pixelsWide, pixelsHigh, fill, &surface); FAILED(hr)) return hr;
@@ -401,12 +402,12 @@ HRESULT STDMETHODCALLTYPE CompatibleTarget::QueryInterface(REFIID iid, void** ob
                    {&IID_ID2D1BitmapRenderTarget, static_cast<ID2D1BitmapRenderTarget*>(this)}});
 }
 
-// ID2D1BitmapRenderTarget::GetBitmap: the target's own surface, shared, not a copy.
+// ID2D1BitmapRenderTarget::GetBitmap: the target's own surface, shared, not a copy, as
+// Direct2D's: what is drawn later shows in it, and what is copied into it the target holds.
 HRESULT STDMETHODCALLTYPE CompatibleTarget::GetBitmap(ID2D1Bitmap** bitmap) {
     auto lock = context_.factory()->Lock();
     if (!bitmap) return E_POINTER;
-    *bitmap = bitmap_.Get();
-    (*bitmap)->AddRef();
+    *bitmap = ComPtr<Bitmap>(bitmap_).Detach();
     return S_OK;
 }
 

@@ -128,10 +128,9 @@ extern "C" HRESULT WINAPI D2D1CreateFactory(D2D1_FACTORY_TYPE factoryType, REFII
         factoryType != D2D1_FACTORY_TYPE_MULTI_THREADED) {
         return E_INVALIDARG;
     }
-    auto* factory = new (std::nothrow)
-        platform::drawing::Factory(factoryType == D2D1_FACTORY_TYPE_MULTI_THREADED);
+    platform::drawing::ComPtr<platform::drawing::Factory> factory;
+    factory.Attach(new (std::nothrow)
+                       platform::drawing::Factory(factoryType == D2D1_FACTORY_TYPE_MULTI_THREADED));
     if (!factory) return E_OUTOFMEMORY;
-    const HRESULT hr = factory->QueryInterface(riid, ppIFactory);
-    factory->Release();
-    return hr;
+    return factory->QueryInterface(riid, ppIFactory);
 }

@@ -57,15 +57,10 @@ class FrameDecode final : public ComObject<IWICBitmapFrameDecode> {
         state_->container->FrameSize(index_, width, height);
         return S_OK;
     }
-    // GIF frames are 8bpp indexed, as Windows decodes them; WebP frames 32bppPBGRA.
+    // GIF frames are 8bpp indexed and WebP frames 32bppRGBA, as Windows decodes them.
     HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) override {
         if (!format) return E_INVALIDARG;
         *format = state_->container->PixelFormat(index_);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetResolution(double* dpiX, double* dpiY) override {
-        if (!dpiX || !dpiY) return E_INVALIDARG;
-        *dpiX = *dpiY = 96.0;
         return S_OK;
     }
     // The frame's own palette into any IWICPalette; PALETTEUNAVAILABLE for a frame without.
@@ -136,10 +131,6 @@ HRESULT CheckCopyArguments(const WICRect* prc, UINT width, UINT height, UINT byt
     return S_OK;
 }
 
-DecoderState::~DecoderState() {
-    if (stream) stream->Release();
-}
-
 HRESULT BitmapDecoder::QueryInterface(REFIID iid, void** object) {
     return Answer(iid, object, {{&IID_IWICBitmapDecoder, this}});
 }
@@ -150,14 +141,17 @@ HRESULT BitmapDecoder::GetContainerFormat(GUID* format) {
     return S_OK;
 }
 
+// The global colour table into any IWICPalette; PALETTEUNAVAILABLE for a file without one.
 HRESULT BitmapDecoder::CopyPalette(IWICPalette* palette) {
     if (!palette) return E_INVALIDARG;
-    const std::vector<WICColor>& colors = state_->container->GlobalPalette();
+    std::vector<WICColor> colors;
+    try {
+        colors = state_->container->GlobalPalette();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     if (colors.empty()) return WINCODEC_ERR_PALETTEUNAVAILABLE;
-    auto* ours = dynamic_cast<Palette*>(palette);
-    if (!ours) return E_INVALIDARG;
-    ours->Assign(colors);
-    return S_OK;
+    return palette->InitializeCustom(colors.data(), static_cast<UINT>(colors.size()));
 }
 
 HRESULT BitmapDecoder::GetMetadataQueryReader(IWICMetadataQueryReader** reader) {

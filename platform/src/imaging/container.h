@@ -5,6 +5,7 @@
 
 #include <wincodec.h>
 
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,15 @@ HRESULT StoreValue(const MetadataValue& value, PROPVARIANT* out);
 
 // True when the UTF-16 query path names the ASCII path, in any letter case.
 bool PathIs(LPCWSTR path, const char* name);
+
+// One item of a metadata block: its query path and its value.
+struct MetadataItem {
+    const char* path;
+    MetadataValue value;
+};
+
+// Stores the value of the item that `path` names; WINCODEC_ERR_PROPERTYNOTFOUND when none does.
+HRESULT AnswerQuery(std::initializer_list<MetadataItem> items, LPCWSTR path, PROPVARIANT* value);
 
 class Container {
   public:

@@ -1,6 +1,8 @@
-// The format converter, to 32bppPBGRA only: the one target the module asks for. It takes 8bpp
-// indexed sources through their palette, 32bppBGRA by premultiplying, 32bppRGBA (the WebP
-// decoder's) by swapping red and blue and premultiplying, and 32bppPBGRA as is.
+// The format converter, to 32bppPBGRA only: the one target the module asks for, from the two
+// formats the stand-in's animation frames come in: 8bpp indexed (GIF) through the palette,
+// and 32bppRGBA (WebP) by swapping red and blue and premultiplying.
+#include <wrl/client.h>
+
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -10,7 +12,9 @@
 namespace platform::imaging {
 namespace {
 
-enum class Source { Indexed, Straight, StraightRgba, Premultiplied };
+using Microsoft::WRL::ComPtr;
+
+enum class Source { Indexed, StraightRgba };
 
 // Premultiplies as Wine's converter does, rounding to nearest.
 UINT32 Premultiply(UINT32 color) {
@@ -30,10 +34,6 @@ UINT32 SwapRedAndBlue(UINT32 color) {
 
 class FormatConverter final : public ComObject<IWICFormatConverter> {
   public:
-    ~FormatConverter() override {
-        if (source_) source_->Release();
-    }
-
     // Answers for the converter and the bitmap source it is, as Windows' converter does.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         return Answer(iid, object,
@@ -58,23 +58,18 @@ class FormatConverter final : public ComObject<IWICFormatConverter> {
         if (FAILED(hr)) return hr;
         if (IsEqualGUID(format, GUID_WICPixelFormat8bppIndexed)) {
             kind_ = Source::Indexed;
-        } else if (IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA)) {
-            kind_ = Source::Straight;
         } else if (IsEqualGUID(format, GUID_WICPixelFormat32bppRGBA)) {
             kind_ = Source::StraightRgba;
-        } else if (IsEqualGUID(format, GUID_WICPixelFormat32bppPBGRA)) {
-            kind_ = Source::Premultiplied;
         } else {
             return WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT;
         }
-        source->AddRef();
         source_ = source;
         return S_OK;
     }
 
     // The source's size; NOTINITIALIZED before Initialize, as on Windows.
     HRESULT STDMETHODCALLTYPE GetSize(UINT* width, UINT* height) override {
-        IWICBitmapSource* source = Initialized();
+        ComPtr<IWICBitmapSource> source = Initialized();
         return source ? source->GetSize(width, height) : WINCODEC_ERR_NOTINITIALIZED;
     }
     // The target format once initialised.
@@ -84,24 +79,19 @@ class FormatConverter final : public ComObject<IWICFormatConverter> {
         *format = GUID_WICPixelFormat32bppPBGRA;
         return S_OK;
     }
-    // The source's resolution.
-    HRESULT STDMETHODCALLTYPE GetResolution(double* dpiX, double* dpiY) override {
-        IWICBitmapSource* source = Initialized();
-        return source ? source->GetResolution(dpiX, dpiY) : WINCODEC_ERR_NOTINITIALIZED;
-    }
     // A non-indexed target has no palette of its own: the source's is given, as Wine does.
     HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette* palette) override {
         if (!palette) return E_INVALIDARG;
-        IWICBitmapSource* source = Initialized();
+        ComPtr<IWICBitmapSource> source = Initialized();
         return source ? source->CopyPalette(palette) : WINCODEC_ERR_WRONGSTATE;
     }
 
-    // The rect converted, into the caller's buffer with no copy of our own: indexed and straight
-    // pixels are fetched into the buffer itself and widened, swapped or premultiplied there.
+    // The rect converted, into the caller's buffer with no copy of our own: the source's pixels
+    // are fetched into the buffer itself and widened, or swapped and premultiplied, there.
     // WRONGSTATE before Initialize, as Wine answers.
     HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* prc, UINT stride, UINT bufferSize,
                                          BYTE* buffer) override {
-        IWICBitmapSource* source = Initialized();
+        ComPtr<IWICBitmapSource> source = Initialized();
         if (!source) return WINCODEC_ERR_WRONGSTATE;
         UINT width = 0, height = 0;
         HRESULT hr = source->GetSize(&width, &height);
@@ -115,19 +105,19 @@ class FormatConverter final : public ComObject<IWICFormatConverter> {
         // table it never filled, here they are transparent black, like the transparent index.
         UINT32 colors[256] = {};
         if (kind_ == Source::Indexed) {
-            auto* palette = new (std::nothrow) Palette();
+            ComPtr<Palette> palette;
+            palette.Attach(new (std::nothrow) Palette());
             if (!palette) return E_OUTOFMEMORY;
             UINT count = 0;
-            hr = source->CopyPalette(palette);
+            hr = source->CopyPalette(palette.Get());
             if (SUCCEEDED(hr)) hr = palette->GetColors(256, colors, &count);
-            palette->Release();
             if (FAILED(hr)) return hr;
             for (UINT i = 0; i < count; ++i) colors[i] = Premultiply(colors[i]);
         }
 
         // The buffer holds 4 bytes a pixel, so it holds the source's 1 with the same stride.
         hr = source->CopyPixels(&rect, stride, bufferSize, buffer);
-        if (FAILED(hr) || kind_ == Source::Premultiplied) return hr;
+        if (FAILED(hr)) return hr;
         for (INT y = 0; y < rect.Height; ++y) {
             BYTE* row = buffer + size_t{stride} * static_cast<UINT>(y);
             if (kind_ == Source::Indexed) {
@@ -139,8 +129,7 @@ class FormatConverter final : public ComObject<IWICFormatConverter> {
                 for (size_t x = 0; x < static_cast<UINT>(rect.Width); ++x) {
                     UINT32 color;
                     std::memcpy(&color, row + 4 * x, 4);
-                    if (kind_ == Source::StraightRgba) color = SwapRedAndBlue(color);
-                    color = Premultiply(color);
+                    color = Premultiply(SwapRedAndBlue(color));
                     std::memcpy(row + 4 * x, &color, 4);
                 }
             }
@@ -149,14 +138,14 @@ class FormatConverter final : public ComObject<IWICFormatConverter> {
     }
 
   private:
-    IWICBitmapSource* Initialized() {
+    ComPtr<IWICBitmapSource> Initialized() {
         std::lock_guard<std::mutex> guard(lock_);
         return source_;
     }
 
     std::mutex lock_;
-    IWICBitmapSource* source_ = nullptr;  // set once, by Initialize
-    Source kind_ = Source::Premultiplied;
+    ComPtr<IWICBitmapSource> source_;  // set once, by Initialize
+    Source kind_ = Source::Indexed;
 };
 
 }  // namespace

@@ -65,60 +65,47 @@ void GifContainer::FrameSize(UINT index, UINT* width, UINT* height) const {
 
 HRESULT GifContainer::ContainerMetadata(LPCWSTR path, PROPVARIANT* value) const {
     const BYTE packed = screen_.packed;
-    const struct {
-        const char* path;
-        MetadataValue value;
-    } items[] = {
-        {"/logscrdesc/Width", {VT_UI2, screen_.width}},
-        {"/logscrdesc/Height", {VT_UI2, screen_.height}},
-        {"/logscrdesc/GlobalColorTableFlag", {VT_BOOL, (packed >> 7) & 1u}},
-        {"/logscrdesc/ColorResolution", {VT_UI1, (packed >> 4) & 7u}},
-        {"/logscrdesc/SortFlag", {VT_BOOL, (packed >> 3) & 1u}},
-        {"/logscrdesc/GlobalColorTableSize", {VT_UI1, packed & 7u}},
-        {"/logscrdesc/BackgroundColorIndex", {VT_UI1, screen_.backgroundIndex}},
-        {"/logscrdesc/PixelAspectRatio", {VT_UI1, screen_.aspectRatio}},
-    };
-    for (const auto& item : items) {
-        if (PathIs(path, item.path)) return StoreValue(item.value, value);
-    }
-    return WINCODEC_ERR_PROPERTYNOTFOUND;
+    return AnswerQuery(
+        {
+            {"/logscrdesc/Width", {VT_UI2, screen_.width}},
+            {"/logscrdesc/Height", {VT_UI2, screen_.height}},
+            {"/logscrdesc/GlobalColorTableFlag", {VT_BOOL, (packed >> 7) & 1u}},
+            {"/logscrdesc/ColorResolution", {VT_UI1, (packed >> 4) & 7u}},
+            {"/logscrdesc/SortFlag", {VT_BOOL, (packed >> 3) & 1u}},
+            {"/logscrdesc/GlobalColorTableSize", {VT_UI1, packed & 7u}},
+            {"/logscrdesc/BackgroundColorIndex", {VT_UI1, screen_.backgroundIndex}},
+            {"/logscrdesc/PixelAspectRatio", {VT_UI1, screen_.aspectRatio}},
+        },
+        path, value);
 }
 
 HRESULT GifContainer::FrameMetadata(UINT index, LPCWSTR path, PROPVARIANT* value) const {
     const GifFrameRecord& frame = frames_[index];
     const BYTE packed = frame.packed;
-    const struct {
-        const char* path;
-        MetadataValue value;
-    } descriptor[] = {
-        {"/imgdesc/Left", {VT_UI2, frame.left}},
-        {"/imgdesc/Top", {VT_UI2, frame.top}},
-        {"/imgdesc/Width", {VT_UI2, frame.width}},
-        {"/imgdesc/Height", {VT_UI2, frame.height}},
-        {"/imgdesc/LocalColorTableFlag", {VT_BOOL, (packed >> 7) & 1u}},
-        {"/imgdesc/InterlaceFlag", {VT_BOOL, (packed >> 6) & 1u}},
-        {"/imgdesc/SortFlag", {VT_BOOL, (packed >> 5) & 1u}},
-        {"/imgdesc/LocalColorTableSize", {VT_UI1, packed & 7u}},
-    };
-    for (const auto& item : descriptor) {
-        if (PathIs(path, item.path)) return StoreValue(item.value, value);
-    }
+    const HRESULT descriptor = AnswerQuery(
+        {
+            {"/imgdesc/Left", {VT_UI2, frame.left}},
+            {"/imgdesc/Top", {VT_UI2, frame.top}},
+            {"/imgdesc/Width", {VT_UI2, frame.width}},
+            {"/imgdesc/Height", {VT_UI2, frame.height}},
+            {"/imgdesc/LocalColorTableFlag", {VT_BOOL, (packed >> 7) & 1u}},
+            {"/imgdesc/InterlaceFlag", {VT_BOOL, (packed >> 6) & 1u}},
+            {"/imgdesc/SortFlag", {VT_BOOL, (packed >> 5) & 1u}},
+            {"/imgdesc/LocalColorTableSize", {VT_UI1, packed & 7u}},
+        },
+        path, value);
+    if (descriptor != WINCODEC_ERR_PROPERTYNOTFOUND) return descriptor;
     const GifControlBlock& control = frame.control;
     if (!control.present) return WINCODEC_ERR_PROPERTYNOTFOUND;
-    const struct {
-        const char* path;
-        MetadataValue value;
-    } graphicControl[] = {
-        {"/grctlext/Disposal", {VT_UI1, control.disposal}},
-        {"/grctlext/UserInputFlag", {VT_BOOL, control.userInput}},
-        {"/grctlext/TransparencyFlag", {VT_BOOL, control.transparencyFlag}},
-        {"/grctlext/Delay", {VT_UI2, control.delay}},
-        {"/grctlext/TransparentColorIndex", {VT_UI1, control.transparentIndex}},
-    };
-    for (const auto& item : graphicControl) {
-        if (PathIs(path, item.path)) return StoreValue(item.value, value);
-    }
-    return WINCODEC_ERR_PROPERTYNOTFOUND;
+    return AnswerQuery(
+        {
+            {"/grctlext/Disposal", {VT_UI1, control.disposal}},
+            {"/grctlext/UserInputFlag", {VT_BOOL, control.userInput}},
+            {"/grctlext/TransparencyFlag", {VT_BOOL, control.transparencyFlag}},
+            {"/grctlext/Delay", {VT_UI2, control.delay}},
+            {"/grctlext/TransparentColorIndex", {VT_UI1, control.transparentIndex}},
+        },
+        path, value);
 }
 
 // The frame's palette as Windows gives it: the local table, else the global one, else

@@ -30,7 +30,6 @@ HRESULT ImagingFactory::CreateDecoderFromStream(IStream* stream, const GUID* /*v
     auto state = std::make_shared<DecoderState>();
     state->container = std::move(container);
     state->stream = stream;
-    stream->AddRef();
     *decoder = new BitmapDecoder(std::move(state));
     return S_OK;
 }
@@ -60,14 +59,6 @@ HRESULT Palette::InitializeCustom(WICColor* colors, UINT count) {
     return S_OK;
 }
 
-HRESULT Palette::GetColorCount(UINT* count) {
-    if (!count) return E_INVALIDARG;
-    std::lock_guard<std::mutex> guard(lock_);
-    if (!initialized_) return WINCODEC_ERR_NOTINITIALIZED;
-    *count = static_cast<UINT>(colors_.size());
-    return S_OK;
-}
-
 // Copies up to `count` colours and says how many it gave, as IWICPalette::GetColors does.
 HRESULT Palette::GetColors(UINT count, WICColor* colors, UINT* actual) {
     if (!colors || !actual) return E_INVALIDARG;
@@ -77,12 +68,6 @@ HRESULT Palette::GetColors(UINT count, WICColor* colors, UINT* actual) {
     std::copy(colors_.begin(), colors_.begin() + given, colors);
     *actual = given;
     return S_OK;
-}
-
-void Palette::Assign(const std::vector<WICColor>& colors) {
-    std::lock_guard<std::mutex> guard(lock_);
-    colors_ = colors;
-    initialized_ = true;
 }
 
 }  // namespace platform::imaging

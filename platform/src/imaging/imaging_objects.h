@@ -2,6 +2,7 @@
 #pragma once
 
 #include <wincodec.h>
+#include <wrl/client.h>
 
 #include <memory>
 #include <mutex>
@@ -22,10 +23,7 @@ class Palette final : public ComObject<IWICPalette> {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     HRESULT STDMETHODCALLTYPE InitializeCustom(WICColor* colors, UINT count) override;
-    HRESULT STDMETHODCALLTYPE GetColorCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetColors(UINT count, WICColor* colors, UINT* actual) override;
-
-    void Assign(const std::vector<WICColor>& colors);
 
   private:
     std::mutex lock_;
@@ -37,8 +35,7 @@ class Palette final : public ComObject<IWICPalette> {
 // bytes, the index and the stream (held as Windows' decoders hold theirs).
 struct DecoderState {
     std::unique_ptr<Container> container;
-    IStream* stream = nullptr;
-    ~DecoderState();
+    Microsoft::WRL::ComPtr<IStream> stream;
 };
 
 class BitmapDecoder final : public ComObject<IWICBitmapDecoder> {

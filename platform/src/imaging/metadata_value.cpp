@@ -37,4 +37,11 @@ bool PathIs(LPCWSTR path, const char* name) {
     return *path == 0;
 }
 
+HRESULT AnswerQuery(std::initializer_list<MetadataItem> items, LPCWSTR path, PROPVARIANT* value) {
+    for (const MetadataItem& item : items) {
+        if (PathIs(path, item.path)) return StoreValue(item.value, value);
+    }
+    return WINCODEC_ERR_PROPERTYNOTFOUND;
+}
+
 }  // namespace platform::imaging

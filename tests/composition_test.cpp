@@ -1,6 +1,7 @@
 // Frames composed with their disposal methods, read back from the window pixel by pixel.
 #include <gtest/gtest.h>
 
+#include "support/faulty_decoder.h"
 #include "support/viewer_harness.h"
 
 namespace {
@@ -86,13 +87,19 @@ TEST_F(CompositionTest, RestoreToPreviousBringsBackTheWholeCanvas) {
 
 TEST_F(CompositionTest, TwoRestoreToPreviousFramesInARowSaveAfresh) {
     GifImage image = Canvas();
+    // Frames 1 and 2 restore in a row; frame 3 is kept, so the save before frame 4 sees a
+    // canvas that differs from the one saved before frame 1.
     image.frames = {Solid(0, 0, 4, 2, 3, 1), Solid(0, 0, 2, 2, 1, 3), Solid(2, 0, 2, 2, 2, 3),
-                    Solid(0, 0, 1, 1, 0, 1)};
+                    Solid(0, 1, 1, 1, 0, 1), Solid(0, 0, 4, 2, 4, 3), Solid(3, 0, 1, 1, 1, 1)};
     ASSERT_TRUE(harness_.Open(image, kWhite));
-    for (UINT i = 0; i < 4; ++i) ASSERT_TRUE(harness_.Step(i));
-    // Frame 1 was undone before frame 2 was saved, and frame 2 undone before frame 3.
+    for (UINT i = 0; i < 3; ++i) ASSERT_TRUE(harness_.Step(i));
     EXPECT_EQ(Read(harness_, 4, 2),
-              (Picture{{kBlack, kBlue, kBlue, kBlue}, {kBlue, kBlue, kBlue, kBlue}}));
+              (Picture{{kBlue, kBlue, kGreen, kGreen}, {kBlue, kBlue, kGreen, kGreen}}))
+        << "frame 1 undone before frame 2 was drawn";
+    for (UINT i = 3; i < 6; ++i) ASSERT_TRUE(harness_.Step(i));
+    // Frame 4 undone to the canvas as frame 3 left it, black pixel included.
+    EXPECT_EQ(Read(harness_, 4, 2),
+              (Picture{{kBlue, kBlue, kBlue, kRed}, {kBlack, kBlue, kBlue, kBlue}}));
 }
 
 TEST_F(CompositionTest, RestoreToPreviousOnFrameZeroRestoresTheClearedCanvasOnEveryPass) {
@@ -191,6 +198,48 @@ TEST_F(CompositionTest, ACanvasBeyondAnyDevicesLimitGetsNoSurface) {
     EXPECT_FALSE(harness_.viewer()->ApplyDisposal());
     RECT source{0, 0, 100, 100}, dest{0, 0, 16, 8};
     EXPECT_EQ(Render(harness_.viewer(), 0, &source, &dest, 1), 0);
+}
+
+// A delay of another type than the GIF's 16-bit one counts as absent: the frame is shown for
+// the display time of the frame decoded before it, whichever that was.
+TEST_F(CompositionTest, ADelayOfAnotherTypeKeepsThePreviousDisplayTime) {
+    GifImage image = Canvas();
+    image.frames = {Solid(0, 0, 1, 1, 1, 1), Solid(0, 0, 1, 1, 2, 1), Solid(0, 0, 1, 1, 3, 1)};
+    image.frames[0].control->delay = 7;
+    image.frames[2].control->delay = 8;
+    ASSERT_TRUE(harness_.Open(image, kWhite));
+    TavorenGif* viewer = harness_.viewer();
+    FaultyDecoder::Install(viewer->decoder, 1, FaultyDecoder::Fault::OtherType,
+                           TEXT("/grctlext/Delay"));
+    const UINT order[] = {0, 1, 2, 1}, shown[] = {70, 70, 80, 80};
+    for (size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(viewer->DecodeFrame(order[i]));
+        EXPECT_EQ(viewer->frameDelay, shown[i]);
+    }
+}
+
+// The placement is incomplete without the left edge: the frame is decoded but never drawn,
+// while the rest of its metadata is still read.
+TEST_F(CompositionTest, AFrameWhoseLeftEdgeCannotBeReadIsNotDrawn) {
+    GifImage image = Canvas();
+    image.frames = {Solid(0, 0, 4, 2, 3, 1), Solid(2, 1, 1, 1, 1, 2)};
+    image.frames[1].control->delay = 7;
+    ASSERT_TRUE(harness_.Open(image, kWhite));
+    TavorenGif* viewer = harness_.viewer();
+    FaultyDecoder::Install(viewer->decoder, 1, FaultyDecoder::Fault::MissingItem,
+                           TEXT("/imgdesc/Left"));
+    ASSERT_TRUE(harness_.Step(0));
+    EXPECT_FALSE(harness_.Step(1));
+    EXPECT_NE(viewer->frameBitmap, nullptr) << "the pixels were decoded";
+    EXPECT_EQ(viewer->frameRect.left, 0.0f) << "frame 0's left edge";
+    EXPECT_EQ(viewer->frameRect.top, 1.0f);
+    EXPECT_EQ(viewer->frameRect.right, 1.0f);
+    EXPECT_EQ(viewer->frameRect.bottom, 2.0f);
+    EXPECT_EQ(viewer->frameDelay, 70u);
+    EXPECT_EQ(viewer->disposal, 2u);
+    EXPECT_EQ(Read(harness_, 4, 2),
+              (Picture{{kBlue, kBlue, kBlue, kBlue}, {kBlue, kBlue, kBlue, kBlue}}));
 }
 
 }  // namespace

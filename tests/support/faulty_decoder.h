@@ -1,6 +1,7 @@
 // A decoder that answers as the one it wraps, except that fetching one chosen frame fails or
-// throws (a composition failure, or an exception, in the middle of playback), or first runs
-// a test's function (something happening at that moment of a walk over the frames).
+// throws (a composition failure, or an exception, in the middle of playback), first runs a
+// test's function (something happening at that moment of a walk over the frames), or gives a
+// frame whose metadata reader lacks one item or answers it with a value of another type.
 #pragma once
 
 #include <wincodec.h>
@@ -9,11 +10,12 @@
 #include <atomic>
 #include <functional>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 class FaultyDecoder final : public IWICBitmapDecoder {
   public:
-    enum class Fault { Fail, Throw, Call };
+    enum class Fault { Fail, Throw, Call, MissingItem, OtherType };
 
     // Takes the viewer's place for `decoder`, which it holds from now on. With Fault::Call,
     // every fetch of the frame first runs `call` on the fetching thread, then succeeds.
@@ -22,6 +24,12 @@ class FaultyDecoder final : public IWICBitmapDecoder {
         auto* faulty = new FaultyDecoder(decoder, faultyFrame, fault, std::move(call));
         decoder->Release();
         decoder = faulty;
+    }
+    // Fault::MissingItem or Fault::OtherType: the frame's reader answers the query `item` with
+    // a failure, or with a 32-bit signed value of 7 (a type no query of the module asks for).
+    static void Install(IWICBitmapDecoder*& decoder, UINT faultyFrame, Fault fault, LPCWSTR item) {
+        Install(decoder, faultyFrame, fault);
+        static_cast<FaultyDecoder*>(decoder)->item_ = item;
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
@@ -56,10 +64,14 @@ class FaultyDecoder final : public IWICBitmapDecoder {
     HRESULT STDMETHODCALLTYPE GetFrame(UINT index, IWICBitmapFrameDecode** frame) override {
         if (index == faultyFrame_) {
             if (fault_ == Fault::Throw) throw std::runtime_error("a decoder that throws");
-            if (fault_ != Fault::Call) return WINCODEC_ERR_BADIMAGE;
-            call_();
+            if (fault_ == Fault::Fail) return WINCODEC_ERR_BADIMAGE;
+            if (fault_ == Fault::Call) call_();
         }
-        return inner_->GetFrame(index, frame);
+        const HRESULT hr = inner_->GetFrame(index, frame);
+        if (SUCCEEDED(hr) && index == faultyFrame_ && !item_.empty()) {
+            *frame = new FaultyFrame(*frame, item_, fault_ == Fault::OtherType);
+        }
+        return hr;
     }
 #if defined(_WIN32)
     HRESULT STDMETHODCALLTYPE QueryCapability(IStream* stream, DWORD* capability) override {
@@ -84,6 +96,122 @@ class FaultyDecoder final : public IWICBitmapDecoder {
 #endif
 
   private:
+    // Counts its own references; the tests make few of these and drop them quickly.
+    template <typename Interface>
+    class Wrapper : public Interface {
+      public:
+        ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+        ULONG STDMETHODCALLTYPE Release() override {
+            const ULONG left = --references_;
+            if (left == 0) delete this;
+            return left;
+        }
+
+      protected:
+        virtual ~Wrapper() = default;
+        HRESULT Answer(REFIID iid, void** object, std::initializer_list<const IID*> iids) {
+            if (!object) return E_POINTER;
+            for (const IID* known : iids) {
+                if (IsEqualGUID(iid, *known)) {
+                    AddRef();
+                    *object = static_cast<Interface*>(this);
+                    return S_OK;
+                }
+            }
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+
+      private:
+        std::atomic<ULONG> references_{1};
+    };
+
+    class FaultyReader final : public Wrapper<IWICMetadataQueryReader> {
+      public:
+        FaultyReader(IWICMetadataQueryReader* inner, std::basic_string<WCHAR> item, bool otherType)
+            : inner_(inner), item_(std::move(item)), otherType_(otherType) {}
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+            return Answer(iid, object, {&IID_IUnknown, &IID_IWICMetadataQueryReader});
+        }
+        HRESULT STDMETHODCALLTYPE GetContainerFormat(GUID* format) override {
+            return inner_->GetContainerFormat(format);
+        }
+        HRESULT STDMETHODCALLTYPE GetMetadataByName(LPCWSTR name, PROPVARIANT* value) override {
+            if (!name || item_ != name) return inner_->GetMetadataByName(name, value);
+            if (!otherType_) return WINCODEC_ERR_PROPERTYNOTFOUND;
+            PropVariantInit(value);
+            value->vt = VT_I4;
+            value->lVal = 7;
+            return S_OK;
+        }
+#if defined(_WIN32)
+        HRESULT STDMETHODCALLTYPE GetLocation(UINT length, WCHAR* location, UINT* actual) override {
+            return inner_->GetLocation(length, location, actual);
+        }
+        HRESULT STDMETHODCALLTYPE GetEnumerator(IEnumString** names) override {
+            return inner_->GetEnumerator(names);
+        }
+#endif
+
+      private:
+        Microsoft::WRL::ComPtr<IWICMetadataQueryReader> inner_;
+        const std::basic_string<WCHAR> item_;
+        const bool otherType_;
+    };
+
+    // Takes over the reference to `inner`.
+    class FaultyFrame final : public Wrapper<IWICBitmapFrameDecode> {
+      public:
+        FaultyFrame(IWICBitmapFrameDecode* inner, std::basic_string<WCHAR> item, bool otherType)
+            : item_(std::move(item)), otherType_(otherType) {
+            inner_.Attach(inner);
+        }
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+            return Answer(iid, object,
+                          {&IID_IUnknown, &IID_IWICBitmapSource, &IID_IWICBitmapFrameDecode});
+        }
+        HRESULT STDMETHODCALLTYPE GetSize(UINT* width, UINT* height) override {
+            return inner_->GetSize(width, height);
+        }
+        HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) override {
+            return inner_->GetPixelFormat(format);
+        }
+        HRESULT STDMETHODCALLTYPE GetResolution(double* dpiX, double* dpiY) override {
+            return inner_->GetResolution(dpiX, dpiY);
+        }
+        HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette* palette) override {
+            return inner_->CopyPalette(palette);
+        }
+        HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT stride, UINT size,
+                                             BYTE* pixels) override {
+            return inner_->CopyPixels(rect, stride, size, pixels);
+        }
+        HRESULT STDMETHODCALLTYPE
+        GetMetadataQueryReader(IWICMetadataQueryReader** reader) override {
+            if (!reader) return E_POINTER;
+            IWICMetadataQueryReader* inner = nullptr;
+            const HRESULT hr = inner_->GetMetadataQueryReader(&inner);
+            if (FAILED(hr)) return hr;
+            *reader = new FaultyReader(inner, item_, otherType_);
+            inner->Release();
+            return S_OK;
+        }
+#if defined(_WIN32)
+        HRESULT STDMETHODCALLTYPE GetColorContexts(UINT count, IWICColorContext** contexts,
+                                                   UINT* actual) override {
+            return inner_->GetColorContexts(count, contexts, actual);
+        }
+        HRESULT STDMETHODCALLTYPE GetThumbnail(IWICBitmapSource** thumbnail) override {
+            return inner_->GetThumbnail(thumbnail);
+        }
+#endif
+
+      private:
+        Microsoft::WRL::ComPtr<IWICBitmapFrameDecode> inner_;
+        const std::basic_string<WCHAR> item_;
+        const bool otherType_;
+    };
+
     FaultyDecoder(IWICBitmapDecoder* inner, UINT faultyFrame, Fault fault,
                   std::function<void()> call)
         : inner_(inner), faultyFrame_(faultyFrame), fault_(fault), call_(std::move(call)) {}
@@ -93,5 +221,6 @@ class FaultyDecoder final : public IWICBitmapDecoder {
     const UINT faultyFrame_;
     const Fault fault_;
     const std::function<void()> call_;
+    std::basic_string<WCHAR> item_;
     std::atomic<ULONG> references_{1};
 };

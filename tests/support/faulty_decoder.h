@@ -29,7 +29,7 @@ class FaultyDecoder final : public IWICBitmapDecoder {
     // a failure, or with a 32-bit signed value of 7 (a type no query of the module asks for).
     static void Install(IWICBitmapDecoder*& decoder, UINT faultyFrame, Fault fault, LPCWSTR item) {
         Install(decoder, faultyFrame, fault);
-        static_cast<FaultyDecoder*>(decoder)->item_ = item;
+        static_cast<FaultyDecoder*>(decoder)->itemFault_ = {item, fault == Fault::OtherType};
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
@@ -68,8 +68,8 @@ class FaultyDecoder final : public IWICBitmapDecoder {
             if (fault_ == Fault::Call) call_();
         }
         const HRESULT hr = inner_->GetFrame(index, frame);
-        if (SUCCEEDED(hr) && index == faultyFrame_ && !item_.empty()) {
-            *frame = new FaultyFrame(*frame, item_, fault_ == Fault::OtherType);
+        if (SUCCEEDED(hr) && index == faultyFrame_ && !itemFault_.item.empty()) {
+            *frame = new FaultyFrame(*frame, itemFault_);
         }
         return hr;
     }
@@ -96,10 +96,17 @@ class FaultyDecoder final : public IWICBitmapDecoder {
 #endif
 
   private:
-    // Counts its own references; the tests make few of these and drop them quickly.
+    // What a faulty frame's reader does with its one item: fail it, or answer another type.
+    struct ItemFault {
+        std::basic_string<WCHAR> item;
+        bool otherType = false;
+    };
+
+    // Forwards to `inner`, whose reference it takes over, and counts its own references.
     template <typename Interface>
     class Wrapper : public Interface {
       public:
+        Wrapper(Interface* inner, const ItemFault& fault) : fault_(fault) { inner_.Attach(inner); }
         ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
         ULONG STDMETHODCALLTYPE Release() override {
             const ULONG left = --references_;
@@ -122,14 +129,16 @@ class FaultyDecoder final : public IWICBitmapDecoder {
             return E_NOINTERFACE;
         }
 
+        Microsoft::WRL::ComPtr<Interface> inner_;
+        const ItemFault fault_;
+
       private:
         std::atomic<ULONG> references_{1};
     };
 
     class FaultyReader final : public Wrapper<IWICMetadataQueryReader> {
       public:
-        FaultyReader(IWICMetadataQueryReader* inner, std::basic_string<WCHAR> item, bool otherType)
-            : inner_(inner), item_(std::move(item)), otherType_(otherType) {}
+        using Wrapper::Wrapper;
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
             return Answer(iid, object, {&IID_IUnknown, &IID_IWICMetadataQueryReader});
         }
@@ -137,8 +146,8 @@ class FaultyDecoder final : public IWICBitmapDecoder {
             return inner_->GetContainerFormat(format);
         }
         HRESULT STDMETHODCALLTYPE GetMetadataByName(LPCWSTR name, PROPVARIANT* value) override {
-            if (!name || item_ != name) return inner_->GetMetadataByName(name, value);
-            if (!otherType_) return WINCODEC_ERR_PROPERTYNOTFOUND;
+            if (!name || fault_.item != name) return inner_->GetMetadataByName(name, value);
+            if (!fault_.otherType) return WINCODEC_ERR_PROPERTYNOTFOUND;
             PropVariantInit(value);
             value->vt = VT_I4;
             value->lVal = 7;
@@ -152,20 +161,11 @@ class FaultyDecoder final : public IWICBitmapDecoder {
             return inner_->GetEnumerator(names);
         }
 #endif
-
-      private:
-        Microsoft::WRL::ComPtr<IWICMetadataQueryReader> inner_;
-        const std::basic_string<WCHAR> item_;
-        const bool otherType_;
     };
 
-    // Takes over the reference to `inner`.
     class FaultyFrame final : public Wrapper<IWICBitmapFrameDecode> {
       public:
-        FaultyFrame(IWICBitmapFrameDecode* inner, std::basic_string<WCHAR> item, bool otherType)
-            : item_(std::move(item)), otherType_(otherType) {
-            inner_.Attach(inner);
-        }
+        using Wrapper::Wrapper;
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
             return Answer(iid, object,
                           {&IID_IUnknown, &IID_IWICBitmapSource, &IID_IWICBitmapFrameDecode});
@@ -192,8 +192,7 @@ class FaultyDecoder final : public IWICBitmapDecoder {
             IWICMetadataQueryReader* inner = nullptr;
             const HRESULT hr = inner_->GetMetadataQueryReader(&inner);
             if (FAILED(hr)) return hr;
-            *reader = new FaultyReader(inner, item_, otherType_);
-            inner->Release();
+            *reader = new FaultyReader(inner, fault_);
             return S_OK;
         }
 #if defined(_WIN32)
@@ -205,11 +204,6 @@ class FaultyDecoder final : public IWICBitmapDecoder {
             return inner_->GetThumbnail(thumbnail);
         }
 #endif
-
-      private:
-        Microsoft::WRL::ComPtr<IWICBitmapFrameDecode> inner_;
-        const std::basic_string<WCHAR> item_;
-        const bool otherType_;
     };
 
     FaultyDecoder(IWICBitmapDecoder* inner, UINT faultyFrame, Fault fault,
@@ -221,6 +215,6 @@ class FaultyDecoder final : public IWICBitmapDecoder {
     const UINT faultyFrame_;
     const Fault fault_;
     const std::function<void()> call_;
-    std::basic_string<WCHAR> item_;
+    ItemFault itemFault_;
     std::atomic<ULONG> references_{1};
 };

@@ -18,18 +18,10 @@ GifImage Canvas() {
     return image;
 }
 
+// 100 ms each.
 GifFrame Solid(uint16_t left, uint16_t top, uint16_t w, uint16_t h, uint8_t index,
                uint8_t disposal) {
-    GifFrame frame;
-    frame.left = left;
-    frame.top = top;
-    frame.width = w;
-    frame.height = h;
-    frame.indices.assign(size_t{w} * h, index);
-    frame.control = GifControl{};
-    frame.control->delay = 10;
-    frame.control->disposal = disposal;
-    return frame;
+    return SolidFrame(left, top, w, h, index, 10, disposal);
 }
 
 GifFrame Delayed(GifFrame frame, uint16_t delay) {

@@ -22,18 +22,10 @@ std::vector<BYTE> Gif(const GifImage& image) {
     return std::vector<BYTE>(bytes.begin(), bytes.end());
 }
 
-GifFrame FrameWithDelay(uint16_t delay) {
-    GifFrame frame;
-    frame.control = GifControl{};
-    frame.control->delay = delay;
-    frame.control->disposal = 1;
-    return frame;
-}
-
 GifImage WithDelays(std::initializer_list<uint16_t> delays) {
     GifImage image;
     image.globalTable = {{0, 0, 0}, {255, 255, 255}};
-    for (uint16_t delay : delays) image.frames.push_back(FrameWithDelay(delay));
+    for (uint16_t delay : delays) image.frames.push_back(SolidFrame(0, 0, 1, 1, 0, delay, 1));
     return image;
 }
 

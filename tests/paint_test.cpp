@@ -164,11 +164,14 @@ TEST_F(PaintTest, ASecondAttachKeepsTheSurfacesAndTheirPicture) {
     TavorenGif* viewer = harness_.viewer();
     ID2D1HwndRenderTarget* const windowTarget = viewer->windowTarget;
     ID2D1BitmapRenderTarget* const composeTarget = viewer->composeTarget;
-    TestWindow other(20, 20);
-    ASSERT_EQ(AttachWindow(viewer, other.hwnd()), 0);
-    EXPECT_EQ(viewer->window, other.hwnd());
-    EXPECT_EQ(viewer->windowTarget, windowTarget);
-    EXPECT_EQ(viewer->composeTarget, composeTarget);
+    {
+        // Gone before the capture: under Wine it would cover the window read from the screen.
+        TestWindow other(20, 20);
+        ASSERT_EQ(AttachWindow(viewer, other.hwnd()), 0);
+        EXPECT_EQ(viewer->window, other.hwnd());
+        EXPECT_EQ(viewer->windowTarget, windowTarget);
+        EXPECT_EQ(viewer->composeTarget, composeTarget);
+    }
     const std::vector<uint32_t> capture = harness_.PaintAndCapture();
     for (int y = 0; y < 2; ++y) {
         for (int x = 0; x < 4; ++x) EXPECT_EQ(harness_.At(capture, x, y), CanvasColour(x, y));

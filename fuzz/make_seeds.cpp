@@ -20,10 +20,15 @@ bool Write(const std::string& path, const std::vector<uint8_t>& bytes) {
     return static_cast<bool>(out);
 }
 
-std::vector<uint8_t> Ramp(uint16_t width, uint16_t height, unsigned colors) {
-    std::vector<uint8_t> indices(size_t{width} * height);
-    for (size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<uint8_t>(i % colors);
-    return indices;
+// A width x height frame at (left, top) whose pixels run through the first `colors` indices.
+GifFrame RampFrame(uint16_t left, uint16_t top, uint16_t width, uint16_t height, unsigned colors) {
+    GifFrame frame = SolidFrame(left, top, width, height, 0, 0, 0);
+    frame.control.reset();
+    frame.indices.resize(size_t{width} * height);
+    for (size_t i = 0; i < frame.indices.size(); ++i) {
+        frame.indices[i] = static_cast<uint8_t>(i % colors);
+    }
+    return frame;
 }
 
 const std::vector<GifColor> kFourColours = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}};
@@ -44,15 +49,11 @@ std::vector<std::pair<std::string, GifImage>> GifSeeds() {
     placed.loopCount = 0;
     placed.commentsBeforeFrame = {"first", "", "third"};
     for (uint8_t i = 0; i < 4; ++i) {
-        GifFrame frame;
-        frame.left = static_cast<uint16_t>(i * 3);
-        frame.top = static_cast<uint16_t>(i * 2);
-        frame.width = 6;
-        frame.height = 5;
+        GifFrame frame =
+            RampFrame(static_cast<uint16_t>(i * 3), static_cast<uint16_t>(i * 2), 6, 5, 3);
         frame.control = GifControl{static_cast<uint8_t>(i), false, true, static_cast<uint16_t>(i),
                                    static_cast<uint8_t>(i)};
         if (i % 2) frame.localTable = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}};
-        frame.indices = Ramp(frame.width, frame.height, 3);
         placed.frames.push_back(frame);
     }
     seeds.emplace_back("placed-transparent", placed);
@@ -61,11 +62,8 @@ std::vector<std::pair<std::string, GifImage>> GifSeeds() {
     interlaced.width = 9;
     interlaced.height = 11;
     interlaced.globalTable = kFourColours;
-    GifFrame tall;
-    tall.width = 9;
-    tall.height = 11;
+    GifFrame tall = RampFrame(0, 0, 9, 11, 4);
     tall.interlaced = true;
-    tall.indices = Ramp(9, 11, 4);
     interlaced.frames = {tall, tall};
     interlaced.frames[1].control = GifControl{2, false, false, 2, 0};
     seeds.emplace_back("interlaced", interlaced);
@@ -75,10 +73,7 @@ std::vector<std::pair<std::string, GifImage>> GifSeeds() {
     still.width = 5;
     still.height = 4;
     still.globalTable = kFourColours;
-    GifFrame whole;
-    whole.width = 5;
-    whole.height = 4;
-    whole.indices = Ramp(5, 4, 4);
+    const GifFrame whole = RampFrame(0, 0, 5, 4, 4);
     still.frames = {whole};
     seeds.emplace_back("still-87a", still);
 
@@ -89,13 +84,8 @@ std::vector<std::pair<std::string, GifImage>> GifSeeds() {
     damaged.height = 8;
     damaged.globalTable = kFourColours;
     damaged.globalTableSizeField = 7;
-    GifFrame beyond;
-    beyond.left = 6;
-    beyond.top = 6;
-    beyond.width = 5;
-    beyond.height = 5;
+    GifFrame beyond = RampFrame(6, 6, 5, 5, 256);
     beyond.localTable.assign(256, GifColor{1, 2, 3});
-    beyond.indices = Ramp(5, 5, 256);
     GifFrame badCode = whole;
     badCode.lzwMinimumCodeSize = 11;
     GifFrame empty = whole;
@@ -107,11 +97,8 @@ std::vector<std::pair<std::string, GifImage>> GifSeeds() {
     GifImage noTable;
     noTable.width = 3;
     noTable.height = 3;
-    GifFrame plain;
-    plain.width = 3;
-    plain.height = 3;
+    GifFrame plain = RampFrame(0, 0, 3, 3, 2);
     plain.control = GifControl{3, true, true, 0, 1};
-    plain.indices = Ramp(3, 3, 2);
     noTable.frames = {plain, plain};
     seeds.emplace_back("no-table", noTable);
     return seeds;

@@ -1,6 +1,7 @@
 // Frames composed with their disposal methods, read back from the window pixel by pixel.
 #include <gtest/gtest.h>
 
+#include "support/faulty_decoder.h"
 #include "support/viewer_harness.h"
 
 namespace {
@@ -17,17 +18,14 @@ GifImage Canvas() {
     return image;
 }
 
+// 100 ms each.
 GifFrame Solid(uint16_t left, uint16_t top, uint16_t w, uint16_t h, uint8_t index,
                uint8_t disposal) {
-    GifFrame frame;
-    frame.left = left;
-    frame.top = top;
-    frame.width = w;
-    frame.height = h;
-    frame.indices.assign(size_t{w} * h, index);
-    frame.control = GifControl{};
-    frame.control->delay = 10;
-    frame.control->disposal = disposal;
+    return SolidFrame(left, top, w, h, index, 10, disposal);
+}
+
+GifFrame Delayed(GifFrame frame, uint16_t delay) {
+    frame.control->delay = delay;
     return frame;
 }
 
@@ -45,14 +43,31 @@ Picture Read(ViewerHarness& harness, int w, int h) {
 
 class CompositionTest : public ::testing::Test {
   protected:
+    // The 4x2 canvas with `frames` over `background`, composed by the worker's steps from
+    // frame 0 to frame `last`.
+    static bool ComposeUpTo(ViewerHarness& harness, std::vector<GifFrame> frames, UINT last,
+                            uint32_t background = kWhite) {
+        return OpenCanvas(harness, std::move(frames), background) && StepOn(harness, 0, last);
+    }
+    static bool OpenCanvas(ViewerHarness& harness, std::vector<GifFrame> frames,
+                           uint32_t background = kWhite) {
+        GifImage image = Canvas();
+        image.frames = std::move(frames);
+        return harness.Open(image, background);
+    }
+    // The worker's steps from frame `first` to frame `last`.
+    static bool StepOn(ViewerHarness& harness, UINT first, UINT last) {
+        for (UINT i = first; i <= last; ++i) {
+            if (!harness.Step(i)) return false;
+        }
+        return true;
+    }
+
     ViewerHarness harness_{16, 8};
 };
 
 TEST_F(CompositionTest, FrameZeroClearsTheWholeCanvasThenDrawsAtItsRectangle) {
-    GifImage image = Canvas();
-    image.frames = {Solid(1, 0, 2, 1, 1, 1), Solid(0, 0, 1, 1, 2, 1)};
-    ASSERT_TRUE(harness_.Open(image, kWhite));
-    ASSERT_TRUE(harness_.Step(0));
+    ASSERT_TRUE(ComposeUpTo(harness_, {Solid(1, 0, 2, 1, 1, 1), Solid(0, 0, 1, 1, 2, 1)}, 0));
     EXPECT_EQ(Read(harness_, 4, 2),
               (Picture{{kWhite, kRed, kRed, kWhite}, {kWhite, kWhite, kWhite, kWhite}}));
     EXPECT_EQ(harness_.At(harness_.window().Capture(), 10, 5), 0x808080u)
@@ -60,11 +75,8 @@ TEST_F(CompositionTest, FrameZeroClearsTheWholeCanvasThenDrawsAtItsRectangle) {
 }
 
 TEST_F(CompositionTest, RestoreToBackgroundRefillsOnlyTheFramesRectangle) {
-    GifImage image = Canvas();
-    image.frames = {Solid(0, 0, 4, 2, 3, 1), Solid(1, 0, 2, 1, 1, 2), Solid(0, 1, 1, 1, 2, 1)};
-    ASSERT_TRUE(harness_.Open(image, kWhite));
-    ASSERT_TRUE(harness_.Step(0));
-    ASSERT_TRUE(harness_.Step(1));
+    ASSERT_TRUE(ComposeUpTo(
+        harness_, {Solid(0, 0, 4, 2, 3, 1), Solid(1, 0, 2, 1, 1, 2), Solid(0, 1, 1, 1, 2, 1)}, 1));
     EXPECT_EQ(Read(harness_, 4, 2),
               (Picture{{kBlue, kRed, kRed, kBlue}, {kBlue, kBlue, kBlue, kBlue}}));
     ASSERT_TRUE(harness_.Step(2));
@@ -73,11 +85,8 @@ TEST_F(CompositionTest, RestoreToBackgroundRefillsOnlyTheFramesRectangle) {
 }
 
 TEST_F(CompositionTest, RestoreToPreviousBringsBackTheWholeCanvas) {
-    GifImage image = Canvas();
-    image.frames = {Solid(0, 0, 4, 2, 3, 1), Solid(0, 0, 4, 2, 1, 3), Solid(3, 1, 1, 1, 2, 1)};
-    ASSERT_TRUE(harness_.Open(image, kWhite));
-    ASSERT_TRUE(harness_.Step(0));
-    ASSERT_TRUE(harness_.Step(1));
+    ASSERT_TRUE(ComposeUpTo(
+        harness_, {Solid(0, 0, 4, 2, 3, 1), Solid(0, 0, 4, 2, 1, 3), Solid(3, 1, 1, 1, 2, 1)}, 1));
     EXPECT_EQ(Read(harness_, 4, 2)[0][0], kRed);
     ASSERT_TRUE(harness_.Step(2));
     EXPECT_EQ(Read(harness_, 4, 2),
@@ -85,14 +94,20 @@ TEST_F(CompositionTest, RestoreToPreviousBringsBackTheWholeCanvas) {
 }
 
 TEST_F(CompositionTest, TwoRestoreToPreviousFramesInARowSaveAfresh) {
-    GifImage image = Canvas();
-    image.frames = {Solid(0, 0, 4, 2, 3, 1), Solid(0, 0, 2, 2, 1, 3), Solid(2, 0, 2, 2, 2, 3),
-                    Solid(0, 0, 1, 1, 0, 1)};
-    ASSERT_TRUE(harness_.Open(image, kWhite));
-    for (UINT i = 0; i < 4; ++i) ASSERT_TRUE(harness_.Step(i));
-    // Frame 1 was undone before frame 2 was saved, and frame 2 undone before frame 3.
+    // Frames 1 and 2 restore in a row; frame 3 is kept, so the save before frame 4 sees a
+    // canvas that differs from the one saved before frame 1.
+    ASSERT_TRUE(
+        ComposeUpTo(harness_,
+                    {Solid(0, 0, 4, 2, 3, 1), Solid(0, 0, 2, 2, 1, 3), Solid(2, 0, 2, 2, 2, 3),
+                     Solid(0, 1, 1, 1, 0, 1), Solid(0, 0, 4, 2, 4, 3), Solid(3, 0, 1, 1, 1, 1)},
+                    2));
     EXPECT_EQ(Read(harness_, 4, 2),
-              (Picture{{kBlack, kBlue, kBlue, kBlue}, {kBlue, kBlue, kBlue, kBlue}}));
+              (Picture{{kBlue, kBlue, kGreen, kGreen}, {kBlue, kBlue, kGreen, kGreen}}))
+        << "frame 1 undone before frame 2 was drawn";
+    ASSERT_TRUE(StepOn(harness_, 3, 5));
+    // Frame 4 undone to the canvas as frame 3 left it, black pixel included.
+    EXPECT_EQ(Read(harness_, 4, 2),
+              (Picture{{kBlue, kBlue, kBlue, kRed}, {kBlack, kBlue, kBlue, kBlue}}));
 }
 
 TEST_F(CompositionTest, RestoreToPreviousOnFrameZeroRestoresTheClearedCanvasOnEveryPass) {
@@ -113,47 +128,36 @@ TEST_F(CompositionTest, DisposalsFourToSevenUndoNothing) {
     for (uint8_t disposal = 4; disposal <= 7; ++disposal) {
         SCOPED_TRACE(disposal);
         ViewerHarness harness(16, 8);
-        GifImage image = Canvas();
-        image.frames = {Solid(0, 0, 4, 2, 3, 1), Solid(0, 0, 2, 1, 1, disposal),
-                        Solid(3, 1, 1, 1, 2, 1)};
-        ASSERT_TRUE(harness.Open(image, kWhite));
-        for (UINT i = 0; i < 3; ++i) ASSERT_TRUE(harness.Step(i));
+        ASSERT_TRUE(ComposeUpTo(
+            harness,
+            {Solid(0, 0, 4, 2, 3, 1), Solid(0, 0, 2, 1, 1, disposal), Solid(3, 1, 1, 1, 2, 1)}, 2));
         EXPECT_EQ(Read(harness, 4, 2),
                   (Picture{{kRed, kRed, kBlue, kBlue}, {kBlue, kBlue, kBlue, kGreen}}));
     }
 }
 
 TEST_F(CompositionTest, TransparentPixelsLeaveTheEarlierPictureVisible) {
-    GifImage image = Canvas();
     GifFrame top = Solid(0, 0, 4, 2, 1, 1);
     top.indices = {1, 4, 1, 4, 4, 1, 4, 1};
     top.control->transparencyFlag = true;
     top.control->transparentIndex = 4;  // white is the transparent index
-    image.frames = {Solid(0, 0, 4, 2, 2, 1), top};
-    ASSERT_TRUE(harness_.Open(image, kBlack));
-    ASSERT_TRUE(harness_.Step(0));
-    ASSERT_TRUE(harness_.Step(1));
+    ASSERT_TRUE(ComposeUpTo(harness_, {Solid(0, 0, 4, 2, 2, 1), top}, 1, kBlack));
     // A transparent pixel that kept any colour would add it over the green.
     EXPECT_EQ(Read(harness_, 4, 2),
               (Picture{{kRed, kGreen, kRed, kGreen}, {kGreen, kRed, kGreen, kRed}}));
 }
 
 TEST_F(CompositionTest, TheBackgroundColourInEffectClearsFrameZero) {
-    GifImage image = Canvas();
-    image.frames = {Solid(0, 0, 1, 1, 1, 1), Solid(0, 0, 1, 1, 1, 1)};
-    ASSERT_TRUE(harness_.Open(image, kWhite));
+    ASSERT_TRUE(OpenCanvas(harness_, {Solid(0, 0, 1, 1, 1, 1), Solid(0, 0, 1, 1, 1, 1)}));
     harness_.viewer()->WriteColor(harness_.viewer()->backgroundColor, Opaque(0x123456));
     ASSERT_TRUE(harness_.Step(0));
     EXPECT_EQ(Read(harness_, 4, 2)[1][3], 0x123456u);
 }
 
 TEST_F(CompositionTest, AFrameWithoutControlBlockShowsForNoTimeAndUndoesNothing) {
-    GifImage image = Canvas();
     GifFrame plain = Solid(0, 0, 1, 1, 1, 1);
     plain.control.reset();
-    image.frames = {Solid(0, 0, 4, 2, 3, 1), plain};
-    ASSERT_TRUE(harness_.Open(image, kWhite));
-    ASSERT_TRUE(harness_.Step(0));
+    ASSERT_TRUE(ComposeUpTo(harness_, {Solid(0, 0, 4, 2, 3, 1), plain}, 0));
     EXPECT_EQ(harness_.viewer()->frameDelay, 100u);
     ASSERT_TRUE(harness_.Step(1));
     EXPECT_EQ(harness_.viewer()->frameDelay, 0u);
@@ -161,12 +165,9 @@ TEST_F(CompositionTest, AFrameWithoutControlBlockShowsForNoTimeAndUndoesNothing)
 }
 
 TEST_F(CompositionTest, DisplayTimesFollowTheRuleOfTheMoment) {
-    GifImage image = Canvas();
-    image.frames = {Solid(0, 0, 1, 1, 1, 1), Solid(0, 0, 1, 1, 1, 1), Solid(0, 0, 1, 1, 1, 1)};
-    image.frames[0].control->delay = 1;
-    image.frames[1].control->delay = 5;
-    image.frames[2].control->delay = 6;
-    ASSERT_TRUE(harness_.Open(image, kWhite));
+    ASSERT_TRUE(OpenCanvas(
+        harness_, {Delayed(Solid(0, 0, 1, 1, 1, 1), 1), Delayed(Solid(0, 0, 1, 1, 1, 1), 5),
+                   Delayed(Solid(0, 0, 1, 1, 1, 1), 6)}));
     const UINT normal[] = {100, 50, 60}, ie[] = {100, 100, 60};
     for (UINT i = 0; i < 3; ++i) {
         harness_.viewer()->ieTiming = false;
@@ -191,6 +192,43 @@ TEST_F(CompositionTest, ACanvasBeyondAnyDevicesLimitGetsNoSurface) {
     EXPECT_FALSE(harness_.viewer()->ApplyDisposal());
     RECT source{0, 0, 100, 100}, dest{0, 0, 16, 8};
     EXPECT_EQ(Render(harness_.viewer(), 0, &source, &dest, 1), 0);
+}
+
+// A delay of another type than the GIF's 16-bit one counts as absent: the frame is shown for
+// the display time of the frame decoded before it, whichever that was.
+TEST_F(CompositionTest, ADelayOfAnotherTypeKeepsThePreviousDisplayTime) {
+    ASSERT_TRUE(OpenCanvas(harness_, {Delayed(Solid(0, 0, 1, 1, 1, 1), 7), Solid(0, 0, 1, 1, 2, 1),
+                                      Delayed(Solid(0, 0, 1, 1, 3, 1), 8)}));
+    TavorenGif* viewer = harness_.viewer();
+    FaultyDecoder::Install(viewer->decoder, 1, FaultyDecoder::Fault::OtherType,
+                           TEXT("/grctlext/Delay"));
+    const UINT order[] = {0, 1, 2, 1}, shown[] = {70, 70, 80, 80};
+    for (size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(viewer->DecodeFrame(order[i]));
+        EXPECT_EQ(viewer->frameDelay, shown[i]);
+    }
+}
+
+// The placement is incomplete without the left edge: the frame is decoded but never drawn,
+// while the rest of its metadata is still read.
+TEST_F(CompositionTest, AFrameWhoseLeftEdgeCannotBeReadIsNotDrawn) {
+    ASSERT_TRUE(
+        OpenCanvas(harness_, {Solid(0, 0, 4, 2, 3, 1), Delayed(Solid(2, 1, 1, 1, 1, 2), 7)}));
+    TavorenGif* viewer = harness_.viewer();
+    FaultyDecoder::Install(viewer->decoder, 1, FaultyDecoder::Fault::MissingItem,
+                           TEXT("/imgdesc/Left"));
+    ASSERT_TRUE(harness_.Step(0));
+    EXPECT_FALSE(harness_.Step(1));
+    EXPECT_NE(viewer->frameBitmap, nullptr) << "the pixels were decoded";
+    EXPECT_EQ(viewer->frameRect.left, 0.0f) << "frame 0's left edge";
+    EXPECT_EQ(viewer->frameRect.top, 1.0f);
+    EXPECT_EQ(viewer->frameRect.right, 1.0f);
+    EXPECT_EQ(viewer->frameRect.bottom, 2.0f);
+    EXPECT_EQ(viewer->frameDelay, 70u);
+    EXPECT_EQ(viewer->disposal, 2u);
+    EXPECT_EQ(Read(harness_, 4, 2),
+              (Picture{{kBlue, kBlue, kBlue, kBlue}, {kBlue, kBlue, kBlue, kBlue}}));
 }
 
 }  // namespace

@@ -71,6 +71,11 @@ struct ContextMenuTest : ViewerTest {
     Items Choose(UINT_PTR id) {
         return Click([id](const Items&, POINT) { return id; });
     }
+    // The host's VM_PLAY, awaited until the worker runs.
+    bool StartPlaying(TavorenGif* viewer) {
+        HandleMessage(viewer, WM_USER + 2, 0, 0);
+        return WaitUntil([&] { return viewer->running.load(); });
+    }
 };
 
 TEST_F(ContextMenuTest, AStillOpaqueImageOffersNothing) {
@@ -118,8 +123,7 @@ TEST_F(ContextMenuTest, ShortDelaysAndTransparencyAddTheDisplayOptions) {
     EXPECT_EQ(viewer->totalDuration, 3 * 100);
     ASSERT_TRUE(harness->window().WaitForPostedMessage(WM_USER + 99, kTimeout));
 
-    HandleMessage(viewer, WM_USER + 2, 0, 0);  // VM_PLAY
-    ASSERT_TRUE(WaitUntil([&] { return viewer->running.load(); }));
+    ASSERT_TRUE(StartPlaying(viewer));
     EXPECT_EQ(Choose(kMenuBackground),
               Items({Item(kMenuPause, kPause), Item(kMenuStop, kStop), Item(kMenuStep, kStep),
                      Separator(), Item(kMenuIeTiming, kIeTiming, true), Separator(),
@@ -139,8 +143,7 @@ TEST_F(ContextMenuTest, ShortDelaysAndTransparencyAddTheDisplayOptions) {
 
 TEST_F(ContextMenuTest, DismissingChangesNothing) {
     TavorenGif* viewer = Open(Animation(3, true, true));
-    HandleMessage(viewer, WM_USER + 2, 0, 0);
-    ASSERT_TRUE(WaitUntil([&] { return viewer->running.load(); }));
+    ASSERT_TRUE(StartPlaying(viewer));
     EXPECT_EQ(Click().size(), 7u);
     EXPECT_TRUE(viewer->running && !viewer->paused);
     EXPECT_FALSE(viewer->ieTiming);
@@ -152,8 +155,7 @@ TEST_F(ContextMenuTest, StopAndPauseChosenAfterTheWorkerEndedStillDropTheStep) {
     TavorenGif* viewer = Open(Animation(3, false, false));
     for (UINT_PTR command : {UINT_PTR{kMenuStop}, UINT_PTR{kMenuPause}}) {
         SCOPED_TRACE(command);
-        HandleMessage(viewer, WM_USER + 2, 0, 0);
-        ASSERT_TRUE(WaitUntil([&] { return viewer->running.load(); }));
+        ASSERT_TRUE(StartPlaying(viewer));
         const int painted = harness->window().invalidations();
         Click([&](const Items&, POINT) {
             // The worker ends while the menu is open, and a step is pending.
@@ -187,8 +189,7 @@ TEST_F(ContextMenuTest, TheMenuOpensAtThePressPointOnTheScreen) {
 // the menu, so nothing can be chosen in it after.
 TEST_F(ContextMenuTest, EntryPointsRunFromInsideTheMenuLoop) {
     TavorenGif* viewer = Open(Animation(3, true, false));
-    HandleMessage(viewer, WM_USER + 2, 0, 0);
-    ASSERT_TRUE(WaitUntil([&] { return viewer->running.load(); }));
+    ASSERT_TRUE(StartPlaying(viewer));
     const int ended = harness->window().menusEnded();
     Click([&](const Items&, POINT) {
         EXPECT_NE(viewer->contextMenu, nullptr);
@@ -219,8 +220,7 @@ TEST_F(ContextMenuTest, EntryPointsRunFromInsideTheMenuLoop) {
 
 TEST_F(ContextMenuTest, TheViewerDestroyedFromInsideTheMenuLoopIsFreedAfterIt) {
     TavorenGif* viewer = Open(Animation(3, false, false));
-    HandleMessage(viewer, WM_USER + 2, 0, 0);
-    ASSERT_TRUE(WaitUntil([&] { return viewer->running.load(); }));
+    ASSERT_TRUE(StartPlaying(viewer));
     int painted = 0;
     const int ended = harness->window().menusEnded();
     Click([&](const Items&, POINT) {
@@ -293,8 +293,7 @@ TEST_F(ContextMenuTest, DestroyedInsideANestedMenuTheViewerIsFreedByTheOutermost
 // first, then the window.
 TEST_F(ContextMenuTest, TheHostMayDestroyViewerAndWindowFromInsideTheMenu) {
     TavorenGif* viewer = Open(Animation(3, false, false));
-    HandleMessage(viewer, WM_USER + 2, 0, 0);
-    ASSERT_TRUE(WaitUntil([&] { return viewer->running.load(); }));
+    ASSERT_TRUE(StartPlaying(viewer));
     const HWND window = harness->window().hwnd();
     Click([&](const Items&, POINT) {
         DestroyInstance(viewer);

@@ -5,21 +5,20 @@
 
 namespace {
 
+// Delays in milliseconds and the times each rule shows them for.
+struct Shown {
+    UINT delay, normal, ie;
+};
+constexpr Shown kShown[] = {
+    {0, 100, 100}, {10, 100, 100}, {11, 11, 100},         {20, 20, 100},
+    {50, 50, 100}, {51, 51, 51},   {70000, 70000, 70000}, {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu}};
+
 TEST(FrameDisplayTime, NormalRuleRaisesUpToTenMilliseconds) {
-    EXPECT_EQ(FrameDisplayTime(0, false), 100u);
-    EXPECT_EQ(FrameDisplayTime(10, false), 100u);
-    EXPECT_EQ(FrameDisplayTime(11, false), 11u);
-    EXPECT_EQ(FrameDisplayTime(20, false), 20u);
-    EXPECT_EQ(FrameDisplayTime(50, false), 50u);
+    for (const Shown& shown : kShown) EXPECT_EQ(FrameDisplayTime(shown.delay, false), shown.normal);
 }
 
 TEST(FrameDisplayTime, IeRuleRaisesUpToFiftyMilliseconds) {
-    EXPECT_EQ(FrameDisplayTime(0, true), 100u);
-    EXPECT_EQ(FrameDisplayTime(11, true), 100u);
-    EXPECT_EQ(FrameDisplayTime(50, true), 100u);
-    EXPECT_EQ(FrameDisplayTime(51, true), 51u);
-    EXPECT_EQ(FrameDisplayTime(70000, true), 70000u);
-    EXPECT_EQ(FrameDisplayTime(0xFFFFFFFFu, false), 0xFFFFFFFFu);
+    for (const Shown& shown : kShown) EXPECT_EQ(FrameDisplayTime(shown.delay, true), shown.ie);
 }
 
 TEST(FrameDisplayTime, ShortGifDelaysAreTwoToFiveHundredths) {

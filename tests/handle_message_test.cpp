@@ -255,6 +255,27 @@ TEST_F(HandleMessageTest, VmStopRepaintsAndDropsAStepAlsoWithoutAWorker) {
     EXPECT_EQ(viewer->currentFrame, 0u);
 }
 
+// VM_PAUSE holds a playing worker on its frame and drops a pending step; without a worker it
+// only drops the step.
+TEST_F(HandleMessageTest, VmPauseHoldsThePlayingFrameAndDropsAStep) {
+    TavorenGif* viewer = Open(SimpleAnimation(3, 8, 8, kLongDelay));
+    viewer->stepRequested = true;
+    EXPECT_EQ(Send(VM_PAUSE), 0);
+    EXPECT_FALSE(viewer->stepRequested);
+    EXPECT_FALSE(viewer->paused) << "nothing runs to be paused";
+
+    EXPECT_EQ(Send(VM_PLAY), 0);
+    ASSERT_TRUE(WaitUntil([&] { return viewer->running && !viewer->paused; }));
+    EXPECT_EQ(Send(VM_PAUSE), 0);
+    EXPECT_TRUE(viewer->paused);
+    EXPECT_TRUE(viewer->running);
+    EXPECT_EQ(viewer->currentFrame, 0u);
+    // Held: a resume moves on at once, where a playing worker would wait out its 30 s.
+    EXPECT_EQ(Send(VM_PLAY), 0);
+    EXPECT_TRUE(WaitUntil([&] { return !viewer->paused && viewer->currentFrame == 1u; }));
+    StopPlayback(viewer);
+}
+
 TEST_F(HandleMessageTest, TheTimingKeySwitchesTheRuleAndAnnouncesTheNewTimes) {
     TavorenGif* viewer = Open(SimpleAnimation(4, 8, 8, 3));  // 30 ms: a short delay
     Notifications();

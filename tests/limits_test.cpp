@@ -66,6 +66,12 @@ class LimitsTest : public ::testing::Test {
     INT32 Attach() {
         return AttachWindow(viewer_, window_->hwnd());
     }
+    // The canvas and the frame count the load found.
+    void ExpectImage(UINT width, UINT height, UINT frames) const {
+        EXPECT_EQ(viewer_->width, width);
+        EXPECT_EQ(viewer_->height, height);
+        EXPECT_EQ(viewer_->frameCount, frames);
+    }
 
     // The side the drawing device takes for a surface. Linux: the stand-in's; Windows: the
     // device's own (Direct2D reports it for the window surface).
@@ -151,9 +157,7 @@ class LimitsTest : public ::testing::Test {
 TEST_F(LimitsTest, ALogicalScreenOf65535SquaredLoadsButGetsNoSurface) {
     const LoadRecord record = Load(TinyFramesOnScreen(65535, 65535, 2));
     ASSERT_EQ(record.result, 0);
-    EXPECT_EQ(viewer_->width, 65535u);
-    EXPECT_EQ(viewer_->height, 65535u);
-    EXPECT_EQ(viewer_->frameCount, 2u);
+    ExpectImage(65535, 65535, 2);
     ExpectNothingDrawnOnACanvasBeyondTheDevice();
 }
 
@@ -185,9 +189,7 @@ TEST_F(LimitsTest, AScreenOfExactlyTheDevicesLimitGetsItsSurfaceAndOneMoreDoesNo
 TEST_F(LimitsTest, AnEmptyScreenLoadsAndPlaysAPictureOfNothing) {
     const LoadRecord record = Load(TinyFramesOnScreen(0, 0, 2));
     ASSERT_EQ(record.result, 0);
-    EXPECT_EQ(viewer_->width, 0u);
-    EXPECT_EQ(viewer_->height, 0u);
-    EXPECT_EQ(viewer_->frameCount, 2u);
+    ExpectImage(0, 0, 2);
     ASSERT_EQ(Attach(), 0);
 #if defined(_WIN32)
     // Direct2D's answer for a surface of no pixels is the device's; either is defined here.
@@ -261,9 +263,7 @@ TEST_F(LimitsTest, TheCorpusDecompressionBombLoadsAndItsFrameIsRefusedAtEveryPai
                         "columns lies below the screen)";
     }
     ASSERT_EQ(record.result, 0);
-    EXPECT_EQ(viewer_->frameCount, 1u);
-    EXPECT_EQ(viewer_->width, 32u);
-    EXPECT_EQ(viewer_->height, 32u);
+    ExpectImage(32, 32, 1);
     ASSERT_EQ(Attach(), 0);
     ASSERT_NE(viewer_->composeTarget, nullptr);
     for (int paint = 0; paint < 2; ++paint) {
@@ -316,9 +316,7 @@ TEST_F(LimitsTest, TenThousandFramesLoadCountAndCompose) {
 // surface, libwebp's two canvases and the frame bitmap.
 TEST_F(LimitsTest, AWebPCanvasAtTheLimitGetsItsSurfaceAndOneBeyondItDoesNot) {
     ASSERT_EQ(Load(TinyFramesOnWebPCanvas(D2D1_STAND_IN_MAXIMUM_BITMAP_SIZE, 16)).result, 0);
-    EXPECT_EQ(viewer_->width, D2D1_STAND_IN_MAXIMUM_BITMAP_SIZE);
-    EXPECT_EQ(viewer_->height, 16u);
-    EXPECT_EQ(viewer_->frameCount, 2u);
+    ExpectImage(D2D1_STAND_IN_MAXIMUM_BITMAP_SIZE, 16, 2);
     ASSERT_EQ(Attach(), 0);
     ASSERT_NE(viewer_->composeTarget, nullptr);
     EXPECT_EQ(ComposeFrames(2), 2u);

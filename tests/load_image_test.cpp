@@ -22,18 +22,10 @@ std::vector<BYTE> Gif(const GifImage& image) {
     return std::vector<BYTE>(bytes.begin(), bytes.end());
 }
 
-GifFrame FrameWithDelay(uint16_t delay) {
-    GifFrame frame;
-    frame.control = GifControl{};
-    frame.control->delay = delay;
-    frame.control->disposal = 1;
-    return frame;
-}
-
 GifImage WithDelays(std::initializer_list<uint16_t> delays) {
     GifImage image;
     image.globalTable = {{0, 0, 0}, {255, 255, 255}};
-    for (uint16_t delay : delays) image.frames.push_back(FrameWithDelay(delay));
+    for (uint16_t delay : delays) image.frames.push_back(SolidFrame(0, 0, 1, 1, 0, delay, 1));
     return image;
 }
 
@@ -90,18 +82,23 @@ TEST_F(LoadImageTest, MemorySourceIgnoresThePathAndAlwaysWritesMemoryResult) {
     EXPECT_EQ(memoryResult, 0);
 }
 
-TEST_F(LoadImageTest, MemoryBeyondThirtyTwoBitsIsRefusedNotTruncated) {
-    if (sizeof(SIZE_T) < 8) GTEST_SKIP() << "a 32-bit build cannot name more than 4 GiB";
+// Bytes that no memory stream can take: the load ends before the imaging component is asked
+// for anything, and still answers the memory result. A 64-bit build names more than the
+// stream's 32-bit count (refused, not cut to the GIF's own length); a 32-bit process cannot
+// hold a copy of 4 GiB.
+TEST_F(LoadImageTest, MemoryWithoutAStreamWritesTheMemoryResultAndCreatesNothing) {
     const std::vector<BYTE> gif = Gif(WithDelays({10, 20}));
+    const SIZE_T size = sizeof(SIZE_T) >= 8 ? static_cast<SIZE_T>((uint64_t{1} << 32) + gif.size())
+                                            : static_cast<SIZE_T>(UINT32_MAX);
     INT32 memoryResult = 55;
     LoadRecord record;
-    // The count past 32 bits would otherwise wrap to the GIF's own length.
-    const SIZE_T size = static_cast<SIZE_T>((uint64_t{1} << 32) + gif.size());
     EXPECT_EQ(LoadImageSource(viewer_, nullptr, gif.data(), size, &memoryResult, 0, 0,
                               &LoadRecord::Progress, &record),
               -1);
     EXPECT_EQ(memoryResult, 0);
     EXPECT_TRUE(record.progress.empty());
+    EXPECT_EQ(viewer_->wicFactory, nullptr) << "no stream, so no imaging factory";
+    EXPECT_EQ(viewer_->decoder, nullptr);
 }
 
 TEST_F(LoadImageTest, AFileOpenElsewhereExclusivelyIsRefused) {
@@ -195,6 +192,17 @@ TEST_F(LoadImageTest, ShortDelaysAndTotalsCountOnlyAnimations) {
     ASSERT_TRUE(viewer_->hasShortDelays);
     Load(WithDelays({10, 20}));
     EXPECT_FALSE(viewer_->hasShortDelays) << "a reload does not inherit the flag";
+}
+
+// A single frame has no total, but its control block still decides the transparency.
+TEST_F(LoadImageTest, ASingleFramesControlBlockDecidesTheTransparency) {
+    GifImage image = WithDelays({10});
+    image.frames[0].control->transparencyFlag = false;
+    ASSERT_EQ(Load(image).result, 0);
+    EXPECT_FALSE(viewer_->isTransparent);
+    image.frames[0].control->transparencyFlag = true;
+    ASSERT_EQ(Load(image).result, 0);
+    EXPECT_TRUE(viewer_->isTransparent);
 }
 
 TEST_F(LoadImageTest, FramesWithoutControlBlockAddNoTimeAndDoNotDecideTransparency) {

@@ -158,6 +158,26 @@ TEST_F(PaintTest, NullRectanglesAreRefusedOnceThereIsASurface) {
     EXPECT_EQ(Render(harness_.viewer(), 0, &rect, nullptr, 0), -1);
 }
 
+// A second attach, here to another window, takes the window for the notifications and
+// repaints but keeps both surfaces, and with them the picture composed so far.
+TEST_F(PaintTest, ASecondAttachKeepsTheSurfacesAndTheirPicture) {
+    TavorenGif* viewer = harness_.viewer();
+    ID2D1HwndRenderTarget* const windowTarget = viewer->windowTarget;
+    ID2D1BitmapRenderTarget* const composeTarget = viewer->composeTarget;
+    {
+        // Gone before the capture: under Wine it would cover the window read from the screen.
+        TestWindow other(20, 20);
+        ASSERT_EQ(AttachWindow(viewer, other.hwnd()), 0);
+        EXPECT_EQ(viewer->window, other.hwnd());
+        EXPECT_EQ(viewer->windowTarget, windowTarget);
+        EXPECT_EQ(viewer->composeTarget, composeTarget);
+    }
+    const std::vector<uint32_t> capture = harness_.PaintAndCapture();
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(harness_.At(capture, x, y), CanvasColour(x, y));
+    }
+}
+
 TEST(PaintWithoutSurfaces, RenderBeforeAttachAndAfterAReloadDrawsNothing) {
     ViewerHarness harness(40, 20);
     RECT rect{0, 0, 4, 2};

@@ -302,6 +302,12 @@ class PelmHostTest : public ::testing::Test {
             << "pelm-host did not handle the key within 20 s" << HostState();
     }
 
+    // Sends `key`, then waits until the title holds `fragment`; empty then, as WaitForTitle.
+    static std::string KeyThenTitle(WPARAM key, const std::wstring& fragment) {
+        SendKey(key);
+        return WaitForTitle(fragment);
+    }
+
     static HostProcess* host_;
     static HWND window_;
     static std::wstring folder_;
@@ -364,30 +370,21 @@ TEST_F(PelmHostTest, RightAndLeftStepThroughTheFolderWithTheOneViewer) {
     // its start, and back. The still's pixels are not looked at: in Wine with the command
     // stream on, which the animations need here, a picture that the window thread composes
     // after a reload does not reach the screen.
-    SendKey(VK_RIGHT);
-    EXPECT_EQ(WaitForTitle(L"2 other.gif  2/4  32x24  100%  playing  "), "");
+    EXPECT_EQ(KeyThenTitle(VK_RIGHT, L"2 other.gif  2/4  32x24  100%  playing  "), "");
     EXPECT_EQ(WaitForScreen(OtherDifference), "") << "the other animation after Right";
-    SendKey(VK_RIGHT);
-    EXPECT_EQ(WaitForTitle(L"3 broken.gif  3/4  cannot open: a damaged GIF"), "");
-    SendKey(VK_RIGHT);
-    EXPECT_EQ(WaitForTitle(L"4 still.gif  4/4  8x8  100%  still"), "");
-    SendKey(VK_RIGHT);
-    EXPECT_EQ(WaitForTitle(L"  1/4  64x48  100%  playing  "), "");
+    EXPECT_EQ(KeyThenTitle(VK_RIGHT, L"3 broken.gif  3/4  cannot open: a damaged GIF"), "");
+    EXPECT_EQ(KeyThenTitle(VK_RIGHT, L"4 still.gif  4/4  8x8  100%  still"), "");
+    EXPECT_EQ(KeyThenTitle(VK_RIGHT, L"  1/4  64x48  100%  playing  "), "");
     int first = -1;
     EXPECT_EQ(WaitForAnyFrame(-1, &first), "") << "the marked animation after Right";
     EXPECT_EQ(WaitForAnyFrame(first), "") << "the marked animation does not play after Right";
-    SendKey(VK_LEFT);
-    EXPECT_EQ(WaitForTitle(L"4 still.gif  4/4"), "");
-    SendKey(VK_LEFT);
-    EXPECT_EQ(WaitForTitle(L"3 broken.gif  3/4"), "");
-    SendKey(VK_LEFT);
-    EXPECT_EQ(WaitForTitle(L"2 other.gif  2/4"), "");
+    EXPECT_EQ(KeyThenTitle(VK_LEFT, L"4 still.gif  4/4"), "");
+    EXPECT_EQ(KeyThenTitle(VK_LEFT, L"3 broken.gif  3/4"), "");
+    EXPECT_EQ(KeyThenTitle(VK_LEFT, L"2 other.gif  2/4"), "");
     EXPECT_EQ(WaitForScreen(OtherDifference), "") << "the other animation after Left";
-    SendKey(VK_HOME);
-    EXPECT_EQ(WaitForTitle(L"  1/4  64x48"), "");
+    EXPECT_EQ(KeyThenTitle(VK_HOME, L"  1/4  64x48"), "");
     EXPECT_EQ(WaitForAnyFrame(), "") << "the marked animation after Home";
-    SendKey(VK_END);
-    EXPECT_EQ(WaitForTitle(L"4 still.gif  4/4"), "");
+    EXPECT_EQ(KeyThenTitle(VK_END, L"4 still.gif  4/4"), "");
 }
 
 TEST_F(PelmHostTest, F11TogglesFullscreenAndEscLeavesIt) {

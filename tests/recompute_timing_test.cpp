@@ -68,9 +68,12 @@ TEST(RecomputeTiming, APlayingWorkerIsReleasedAtOnce) {
     TavorenGif* viewer = harness.viewer();
     Play(viewer);
     ASSERT_TRUE(harness.window().WaitForInvalidation(1, kTimeout));
+    // A position that is not frame 0's: the switch must set it, not leave it.
+    viewer->elapsed = 12345;
     Switch(viewer, true);
     EXPECT_EQ(viewer->totalDuration, 30100);
-    // Released, the worker adds frame 0's time and goes on to frame 1 well within the 30 s.
+    // Set to 0 and released, the worker adds frame 0's time and goes on to frame 1 well
+    // within the 30 s.
     EXPECT_TRUE(harness.window().WaitUntil(
         [&] { return viewer->currentFrame == 1 && viewer->elapsed == 30000; }, kTimeout));
     EXPECT_FALSE(viewer->paused);

@@ -106,6 +106,34 @@ TEST_F(TransportTest, PlayWithinAPausedFrameAdvancesAtOnce) {
     EXPECT_EQ(viewer->elapsed, 30000);
 }
 
+// Play on a playing worker asks nothing of it: no wake, no second worker, and the frame in
+// progress keeps its full time. The worker is held where it begins that wait, so that a wake
+// would stay in its event.
+TEST_F(TransportTest, PlayWhilePlayingChangesNothing) {
+    SKIP_WITHOUT_WAIT_HOOK();
+#if !defined(_WIN32)
+    TavorenGif* viewer = Open(SimpleAnimation(2, 4, 4, kLongDelay));
+    {
+        WaitGate gate(2, WaitGate::kTimed);
+        Play(viewer);
+        ASSERT_TRUE(gate.WaitUntilHeld(kTimeout));
+        const HANDLE stop = viewer->stopEvent, wake = viewer->wakeEvent;
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(Play(viewer), 0);
+        EXPECT_EQ(viewer->stopEvent, stop);
+        EXPECT_EQ(viewer->wakeEvent, wake);
+        EXPECT_EQ(WaitForSingleObject(wake, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+            << "the worker was woken";
+        EXPECT_EQ(gate.lastFrameWait(), 30000u) << "frame 0 waits its full time";
+        EXPECT_FALSE(viewer->paused);
+        EXPECT_FALSE(viewer->stepRequested);
+        EXPECT_EQ(viewer->currentFrame, 0u);
+        EXPECT_EQ(TavorenLiveThreads(), 1) << "one worker";
+    }
+    StopPlayback(viewer);
+    ExpectStopped(viewer);
+#endif
+}
+
 TEST_F(TransportTest, PauseWithoutAWorkerOnlyDropsAStepRequest) {
     TavorenGif* viewer = Open(SimpleAnimation(2, 4, 4, kLongDelay));
     PausePlayback(viewer);  // no worker: only the request is dropped

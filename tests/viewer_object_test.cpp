@@ -43,13 +43,10 @@ TEST(ViewerObject, CreateInstanceStartsEveryFieldAtZero) {
     EXPECT_FALSE(viewer->running);
     EXPECT_FALSE(viewer->paused);
     EXPECT_FALSE(viewer->stepRequested);
-    EXPECT_EQ(viewer->d2dFactory, nullptr);
-    EXPECT_EQ(viewer->windowTarget, nullptr);
-    EXPECT_EQ(viewer->composeTarget, nullptr);
-    EXPECT_EQ(viewer->frameBitmap, nullptr);
-    EXPECT_EQ(viewer->savedBitmap, nullptr);
-    EXPECT_EQ(viewer->wicFactory, nullptr);
-    EXPECT_EQ(viewer->decoder, nullptr);
+    const IUnknown* interfaces[] = {
+        viewer->d2dFactory,  viewer->windowTarget, viewer->composeTarget, viewer->frameBitmap,
+        viewer->savedBitmap, viewer->wicFactory,   viewer->decoder};
+    for (const IUnknown* held : interfaces) EXPECT_EQ(held, nullptr);
     EXPECT_EQ(viewer->frameRect.left, 0.0f);
     EXPECT_EQ(viewer->frameRect.bottom, 0.0f);
     EXPECT_FALSE(viewer->isWebP);

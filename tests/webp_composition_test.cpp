@@ -3,8 +3,10 @@
 // (straight RGBA) flattened over the same background: exact where a pixel is opaque or fully
 // transparent, within one where premultiplication rounds.
 #include <gtest/gtest.h>
+#include <wrl/client.h>
 
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 #include "support/flattened_canvas.h"
@@ -92,6 +94,54 @@ TEST(WebPComposition, PartlyTransparentFramesMatchLibWebPsOwnDecoder) {
                                          kWidth, kHeight, kBackground);
     }
     EXPECT_GT(partial, kWidth * kHeight) << "the frames must blend partly transparent pixels";
+#endif
+}
+
+// Each WebP frame is shown for its duration under the display-time rule in force when it is
+// decoded, while the raw durations make the total.
+TEST(WebPComposition, EachFrameIsShownForItsDurationUnderTheRuleOfTheDecode) {
+    SKIP_WITHOUT_WEBP_DECODER();
+#if !TAVOREN_HAS_WEBP_BUILDER
+    GTEST_SKIP() << "no WebP encoder in this build to make the images";
+#else
+    struct Case {
+        int durationMs;
+        UINT normal, ie;
+    };
+    const Case cases[] = {{0, 100, 100}, {10, 100, 100},  {11, 11, 100},
+                          {30, 30, 100}, {40, 40, 100},   {50, 50, 100},
+                          {51, 51, 51},  {100, 100, 100}, {70000, 70000, 70000}};
+    std::vector<WebPTestFrame> frames;
+    for (const Case& c : cases) {
+        WebPTestFrame frame;
+        frame.width = frame.height = 4;
+        frame.offsetX = frame.offsetY = 2;
+        frame.durationMs = c.durationMs;
+        frames.push_back(frame);
+    }
+    ViewerHarness harness(8, 8);
+    ASSERT_TRUE(harness.Open(BuildAnimatedWebP(8, 8, frames)));
+    TavorenGif* viewer = harness.viewer();
+    for (UINT i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].durationMs);
+        viewer->ieTiming = false;
+        ASSERT_TRUE(viewer->DecodeFrame(i));
+        EXPECT_EQ(viewer->frameDelay, cases[i].normal);
+        viewer->ieTiming = true;
+        ASSERT_TRUE(viewer->DecodeFrame(i));
+        EXPECT_EQ(viewer->frameDelay, cases[i].ie);
+        // Whatever its offset in the container, the frame is placed at the canvas origin at
+        // the size the decoder gives it, and restored to the background.
+        Microsoft::WRL::ComPtr<IWICBitmapFrameDecode> frame;
+        ASSERT_TRUE(SUCCEEDED(viewer->decoder->GetFrame(i, frame.GetAddressOf())));
+        UINT width = 0, height = 0;
+        ASSERT_TRUE(SUCCEEDED(frame->GetSize(&width, &height)));
+        EXPECT_EQ(viewer->frameRect.left, 0.0f);
+        EXPECT_EQ(viewer->frameRect.top, 0.0f);
+        EXPECT_EQ(viewer->frameRect.right, static_cast<FLOAT>(width));
+        EXPECT_EQ(viewer->frameRect.bottom, static_cast<FLOAT>(height));
+        EXPECT_EQ(viewer->disposal, 2u);
+    }
 #endif
 }
 

@@ -2,6 +2,7 @@
 // libwebp, which the Windows builds do not have; Wine has no WebP decoder anyway.
 #include <gtest/gtest.h>
 
+#include "analysis/recompute_timing.h"
 #include "support/load_recorder.h"
 #include "support/platform_info.h"
 
@@ -12,7 +13,7 @@
 namespace {
 
 class WebPLoadTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
 #if !TAVOREN_HAS_WEBP_BUILDER
         GTEST_SKIP() << "skipped in the Windows builds: no WebP encoder to build test images, "
@@ -20,7 +21,9 @@ protected:
 #endif
         viewer_ = CreateInstance(nullptr);
     }
-    void TearDown() override { DestroyInstance(viewer_); }
+    void TearDown() override {
+        DestroyInstance(viewer_);
+    }
 
     TavorenGif* viewer_ = nullptr;
 };
@@ -52,6 +55,25 @@ TEST_F(WebPLoadTest, AnimatedWebPIntoAFreshViewer) {
     EXPECT_FALSE(viewer_->hasShortDelays);
     const D2D1_COLOR_F background = viewer_->ReadColor(viewer_->backgroundColor);
     EXPECT_EQ(background.a, 0.0f) << "no image colour taken from a WebP";
+#endif
+}
+
+// The totals of a WebP are raw sums under either rule, also after a switch recomputes them.
+TEST_F(WebPLoadTest, ASwitchOfTheRuleLeavesTheRawTotal) {
+#if TAVOREN_HAS_WEBP_BUILDER
+    std::vector<WebPTestFrame> frames(2);
+    frames[0].durationMs = 0;
+    frames[1].durationMs = 40;
+    ASSERT_EQ(LoadWebP(viewer_, 8, 8, frames).result, 0);
+    EXPECT_EQ(viewer_->totalDuration, 40);
+    for (bool ieTiming : {true, false}) {
+        SCOPED_TRACE(ieTiming);
+        viewer_->ieTiming = ieTiming;
+        RecomputeTiming(viewer_);
+        EXPECT_EQ(viewer_->totalDuration, 40);
+        EXPECT_EQ(viewer_->elapsed, 0);
+        EXPECT_FALSE(viewer_->hasShortDelays) << "durations never count as short delays";
+    }
 #endif
 }
 

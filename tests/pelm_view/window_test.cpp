@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -177,6 +178,19 @@ class PelmViewWindowTest : public ::testing::Test {
         EXPECT_EQ(WaitForPainted(p.colours[0]), "") << p.name;
     }
 
+    // A key that moves through the folder, and the picture and place it comes to.
+    struct FolderStep {
+        Qt::Key key;
+        size_t picture, place;
+    };
+    void KeysThroughFolder(std::initializer_list<FolderStep> steps) {
+        for (const FolderStep& step : steps) {
+            SCOPED_TRACE(step.picture);
+            Key(step.key);
+            ExpectFirstFrameOf(step.picture, step.place);
+        }
+    }
+
     static QApplication* app_;
     static fs::path folder_;
     std::unique_ptr<MainWindow> window_;
@@ -201,25 +215,15 @@ TEST_F(PelmViewWindowTest, StepsThroughAFolderForwardsAndBackWithOneViewer) {
     EXPECT_FALSE(session().shown());
     view().repaint();
     EXPECT_EQ(view().grab().toImage().pixel(0, 0) & 0xFFFFFF, kBackground);
-    Key(Qt::Key_Right);
-    ExpectFirstFrameOf(2, 4);
-    Key(Qt::Key_PageDown);
-    ExpectFirstFrameOf(3, 5);
     // Wraps both ways.
-    Key(Qt::Key_Right);
-    ExpectFirstFrameOf(0, 1);
-    Key(Qt::Key_Left);
-    ExpectFirstFrameOf(3, 5);
-    Key(Qt::Key_PageUp);
-    ExpectFirstFrameOf(2, 4);
+    KeysThroughFolder({{Qt::Key_Right, 2, 4},
+                       {Qt::Key_PageDown, 3, 5},
+                       {Qt::Key_Right, 0, 1},
+                       {Qt::Key_Left, 3, 5},
+                       {Qt::Key_PageUp, 2, 4}});
     Key(Qt::Key_Left);
     EXPECT_EQ(WaitForStatus("3-broken.gif  3/5  cannot open"), "");
-    Key(Qt::Key_Left);
-    ExpectFirstFrameOf(1, 2);
-    Key(Qt::Key_Home);
-    ExpectFirstFrameOf(0, 1);
-    Key(Qt::Key_End);
-    ExpectFirstFrameOf(3, 5);
+    KeysThroughFolder({{Qt::Key_Left, 1, 2}, {Qt::Key_Home, 0, 1}, {Qt::Key_End, 3, 5}});
 }
 
 TEST_F(PelmViewWindowTest, FitsZoomsAndPansThroughRendersRectangles) {
@@ -259,8 +263,7 @@ TEST_F(PelmViewWindowTest, FitsZoomsAndPansThroughRendersRectangles) {
 
     // The large picture, in a window smaller than it: shrunk to fit, and at 1:1 a drag pans
     // it through the source rectangle. (The window took the picture's size on the load.)
-    Key(Qt::Key_End);
-    ExpectFirstFrameOf(3, 5);
+    KeysThroughFolder({{Qt::Key_End, 3, 5}});
     window_->resize(480, 360);
     ASSERT_TRUE(QTest::qWaitFor([&] { return view().width() < 600; }, kWaitMs));
     const PictureSize small = client();

@@ -217,6 +217,20 @@ std::vector<uint8_t> BuildGif(const GifImage& image) {
     return out.Take();
 }
 
+GifFrame SolidFrame(uint16_t left, uint16_t top, uint16_t width, uint16_t height, uint8_t index,
+                    uint16_t delay, uint8_t disposal) {
+    GifFrame frame;
+    frame.left = left;
+    frame.top = top;
+    frame.width = width;
+    frame.height = height;
+    frame.control = GifControl{};
+    frame.control->delay = delay;
+    frame.control->disposal = disposal;
+    frame.indices.assign(size_t{width} * height, index);
+    return frame;
+}
+
 GifImage SimpleAnimation(unsigned count, uint16_t width, uint16_t height, uint16_t delay,
                          uint8_t disposal) {
     GifImage image;
@@ -224,15 +238,8 @@ GifImage SimpleAnimation(unsigned count, uint16_t width, uint16_t height, uint16
     image.height = height;
     image.globalTable = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
     for (unsigned i = 0; i < count; ++i) {
-        GifFrame frame;
-        frame.width = width;
-        frame.height = height;
-        GifControl control;
-        control.disposal = disposal;
-        control.delay = delay;
-        frame.control = control;
-        frame.indices.assign(size_t{width} * height, static_cast<uint8_t>(i % 4));
-        image.frames.push_back(std::move(frame));
+        image.frames.push_back(
+            SolidFrame(0, 0, width, height, static_cast<uint8_t>(i % 4), delay, disposal));
     }
     return image;
 }

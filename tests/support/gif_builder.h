@@ -60,6 +60,11 @@ struct GifImage {
 // The complete file, with real, decodable LZW image data.
 std::vector<uint8_t> BuildGif(const GifImage& image);
 
+// A width x height frame at (left, top) filled with palette index `index`, with a control
+// block of the given delay (hundredths) and disposal.
+GifFrame SolidFrame(uint16_t left, uint16_t top, uint16_t width, uint16_t height, uint8_t index,
+                    uint16_t delay, uint8_t disposal);
+
 // `count` full-screen frames of width x height on a global table of 4 colours, frame i filled
 // with index i % 4, each with a control block of the given delay (hundredths) and disposal. No
 // loop extension.

@@ -13,16 +13,9 @@ namespace {
 
 const std::vector<GifColor> kTwoColours = {{255, 0, 0}, {0, 0, 255}};
 
+// 20 ms, nothing undone.
 GifFrame Frame(uint16_t left, uint16_t top, uint16_t width, uint16_t height, uint8_t index) {
-    GifFrame frame;
-    frame.left = left;
-    frame.top = top;
-    frame.width = width;
-    frame.height = height;
-    frame.control = GifControl{};
-    frame.control->delay = 2;
-    frame.indices.assign(size_t{width} * height, index);
-    return frame;
+    return SolidFrame(left, top, width, height, index, 2, 0);
 }
 
 }  // namespace

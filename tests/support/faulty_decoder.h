@@ -57,8 +57,8 @@ class Wrapper : public Interface {
     std::atomic<ULONG> references_{1};
 };
 
-// Windows' decoders and frames both offer colour contexts and a thumbnail, which the stand-in
-// leaves out: passed on as they are.
+// Windows' decoders and frames both offer colour contexts and a thumbnail, and its frames a
+// resolution, which the stand-in leaves out: passed on as they are.
 template <typename Interface>
 class ImageWrapper : public Wrapper<Interface> {
   public:
@@ -115,9 +115,11 @@ class FaultyFrame final : public ImageWrapper<IWICBitmapFrameDecode> {
     HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) override {
         return inner_->GetPixelFormat(format);
     }
+#if defined(_WIN32)
     HRESULT STDMETHODCALLTYPE GetResolution(double* dpiX, double* dpiY) override {
         return inner_->GetResolution(dpiX, dpiY);
     }
+#endif
     HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette* palette) override {
         return inner_->CopyPalette(palette);
     }

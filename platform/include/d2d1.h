@@ -170,11 +170,7 @@ EXTERN_GUID(IID_ID2D1RenderTarget);
 EXTERN_GUID(IID_ID2D1BitmapRenderTarget);
 EXTERN_GUID(IID_ID2D1HwndRenderTarget);
 
-struct ID2D1Factory;
-
-struct ID2D1Resource : public IUnknown {
-    STDMETHOD_(void, GetFactory)(ID2D1Factory** factory) const PURE;
-};
+struct ID2D1Resource : public IUnknown {};
 
 struct ID2D1Image : public ID2D1Resource {};
 
@@ -185,7 +181,6 @@ struct ID2D1Bitmap : public ID2D1Image {
     STDMETHOD_(void, GetDpi)(FLOAT* dpiX, FLOAT* dpiY) const PURE;
     STDMETHOD(CopyFromBitmap)
     (const D2D1_POINT_2U* destPoint, ID2D1Bitmap* bitmap, const D2D1_RECT_U* srcRect) PURE;
-    STDMETHOD(CopyFromMemory)(const D2D1_RECT_U* dstRect, const void* srcData, UINT32 pitch) PURE;
 };
 
 struct ID2D1BitmapRenderTarget;
@@ -205,7 +200,6 @@ struct ID2D1RenderTarget : public ID2D1Resource {
     (ID2D1Bitmap* bitmap, const D2D1_RECT_F* destinationRectangle, FLOAT opacity,
      D2D1_BITMAP_INTERPOLATION_MODE interpolationMode, const D2D1_RECT_F* sourceRectangle) PURE;
     STDMETHOD_(void, SetTransform)(const D2D1_MATRIX_3X2_F* transform) PURE;
-    STDMETHOD_(void, GetTransform)(D2D1_MATRIX_3X2_F* transform) const PURE;
     STDMETHOD_(void, PushAxisAlignedClip)
     (const D2D1_RECT_F* clipRect, D2D1_ANTIALIAS_MODE antialiasMode) PURE;
     STDMETHOD_(void, PopAxisAlignedClip)() PURE;
@@ -224,7 +218,6 @@ struct ID2D1BitmapRenderTarget : public ID2D1RenderTarget {
 struct ID2D1HwndRenderTarget : public ID2D1RenderTarget {
     STDMETHOD_(D2D1_WINDOW_STATE, CheckWindowState)() PURE;
     STDMETHOD(Resize)(const D2D1_SIZE_U* pixelSize) PURE;
-    STDMETHOD_(HWND, GetHwnd)() const PURE;
 };
 
 struct ID2D1Factory : public IUnknown {

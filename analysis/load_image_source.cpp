@@ -6,6 +6,7 @@
 
 #include "module/entry_points.h"
 #include "module/tavoren_gif.h"
+#include "render/disposal_method.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -54,10 +55,10 @@ INT32 LoadImageSource(TavorenGif* viewer, LPCWSTR filePath, const BYTE* memoryDa
     if (!stream) return -1;
 
     viewer->currentFrame = 0;
-    viewer->disposal = 1;
+    // The first step after a load has nothing to undo.
+    viewer->disposal = kDoNotDispose;
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory2, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory,
-                                reinterpret_cast<void**>(&viewer->wicFactory)))) {
+                                IID_PPV_ARGS(&viewer->wicFactory)))) {
         return -1;
     }
     if (FAILED(viewer->wicFactory->CreateDecoderFromStream(

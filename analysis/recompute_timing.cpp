@@ -15,7 +15,7 @@ using Microsoft::WRL::ComPtr;
 void RecomputeTiming(TavorenGif* viewer) {
     // Only the flag: a waiting worker obeys it when its current wait ends. What it was doing
     // is read in the same step, or a worker beginning in between would stay held.
-    const bool wasPlaying = HoldPlayback(viewer);
+    const bool wasPlaying = PausePlayback(viewer);
 
     // The worker may decode with the same decoder meanwhile; decoders take concurrent calls.
     IWICBitmapDecoder* decoder = viewer->decoder;

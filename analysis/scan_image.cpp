@@ -1,4 +1,5 @@
-// ScanImage: the image description from metadata alone, without decoding a pixel.
+// ScanImage: the image description from metadata alone, without decoding a pixel, in three
+// stages: the format and the frame count, the GIF logical screen, and the walk over the frames.
 #include <wrl/client.h>
 
 #include "analysis/frame_duration.h"
@@ -21,107 +22,130 @@ D2D1_COLOR_F OpaqueColor(WICColor argb) {
             1.0f};
 }
 
-}  // namespace
-
-bool TavorenGif::ScanImage(ProgressCallback progressCallback, void* userData) {
-    // Format and count.
+// WebP or GIF, and the frame count, reported as the first progress. Answers the container's
+// metadata reader, or null when the count or the reader could not be had: the scan then fails.
+ComPtr<IWICMetadataQueryReader> ReadFormatAndCount(TavorenGif& viewer,
+                                                   ProgressCallback progressCallback,
+                                                   void* userData) {
     GUID format;
-    if (SUCCEEDED(decoder->GetContainerFormat(&format))) {
-        isWebP = IsEqualGUID(format, GUID_ContainerFormatWebp);
+    if (SUCCEEDED(viewer.decoder->GetContainerFormat(&format))) {
+        viewer.isWebP = IsEqualGUID(format, GUID_ContainerFormatWebp);
     }
     UINT count = 0;
-    const HRESULT countResult = decoder->GetFrameCount(&count);
-    if (SUCCEEDED(countResult)) frameCount = count;
-    ReportProgress(progressCallback, 0, frameCount, userData);
+    const HRESULT countResult = viewer.decoder->GetFrameCount(&count);
+    if (SUCCEEDED(countResult)) viewer.frameCount = count;
+    ReportProgress(progressCallback, 0, viewer.frameCount, userData);
 
     ComPtr<IWICMetadataQueryReader> containerReader;
-    bool result = SUCCEEDED(countResult) &&
-                  SUCCEEDED(decoder->GetMetadataQueryReader(containerReader.GetAddressOf()));
+    if (FAILED(countResult) ||
+        FAILED(viewer.decoder->GetMetadataQueryReader(containerReader.GetAddressOf()))) {
+        return nullptr;
+    }
+    return containerReader;
+}
 
-    // Container metadata: the GIF logical screen and the background colour.
-    if (containerReader && !isWebP) {
-        IWICMetadataQueryReader* reader = containerReader.Get();
-        UINT32 value = 0;
-        if (QueryMetadata(reader, TEXT("/logscrdesc/GlobalColorTableFlag"), VT_BOOL, &value) ==
-                QueryResult::Found &&
-            value) {
-            UINT32 index = 0;
-            const QueryResult indexResult =
-                QueryMetadata(reader, TEXT("/logscrdesc/BackgroundColorIndex"), VT_UI1, &index);
-            // An image without frames cannot load, so its palette is not asked for: Wine's
-            // GIF decoder reads frame 0 to answer CopyPalette and crashes when there is none.
-            if (indexResult == QueryResult::Found && frameCount > 0) {
-                ComPtr<IWICPalette> palette;
-                WICColor colors[kMaxPaletteColors];
-                UINT delivered = 0;
-                if (SUCCEEDED(wicFactory->CreatePalette(palette.GetAddressOf())) &&
-                    SUCCEEDED(decoder->CopyPalette(palette.Get())) &&
-                    SUCCEEDED(palette->GetColors(kMaxPaletteColors, colors, &delivered)) &&
-                    index < delivered) {
-                    const D2D1_COLOR_F background = OpaqueColor(colors[index]);
-                    WriteColor(imageBackgroundColor, background);
-                    WriteColor(backgroundColor, background);
-                    useImageBackground = false;
-                }
-            }
-            if (indexResult != QueryResult::Failed &&
-                QueryMetadata(reader, TEXT("/logscrdesc/GlobalColorTableSize"), VT_UI1, &value) ==
-                    QueryResult::Found) {
-                colorBits = static_cast<INT>(value) + 1;
-            }
-        }
-        result = false;
-        UINT32 screenWidth = 0;
-        const QueryResult widthResult =
-            QueryMetadata(reader, TEXT("/logscrdesc/Width"), VT_UI2, &screenWidth);
-        if (widthResult != QueryResult::Failed) {
-            UINT32 screenHeight = 0;
-            if (widthResult == QueryResult::OtherType) screenWidth = 0;
-            if (QueryMetadata(reader, TEXT("/logscrdesc/Height"), VT_UI2, &screenHeight) ==
+// Entry `index` of the global colour table as the image's own background colour, when the
+// table has it.
+void ReadBackgroundColor(TavorenGif& viewer, UINT32 index) {
+    // An image without frames cannot load, so its palette is not asked for: Wine's GIF
+    // decoder reads frame 0 to answer CopyPalette and crashes when there is none.
+    if (viewer.frameCount == 0) return;
+    ComPtr<IWICPalette> palette;
+    WICColor colors[kMaxPaletteColors];
+    UINT delivered = 0;
+    if (SUCCEEDED(viewer.wicFactory->CreatePalette(palette.GetAddressOf())) &&
+        SUCCEEDED(viewer.decoder->CopyPalette(palette.Get())) &&
+        SUCCEEDED(palette->GetColors(kMaxPaletteColors, colors, &delivered)) && index < delivered) {
+        const D2D1_COLOR_F background = OpaqueColor(colors[index]);
+        viewer.WriteColor(viewer.imageBackgroundColor, background);
+        viewer.WriteColor(viewer.backgroundColor, background);
+        viewer.useImageBackground = false;
+    }
+}
+
+// The GIF logical screen: the background colour and colour depth of a global colour table,
+// then the canvas size. True when the size was read.
+bool ReadLogicalScreen(TavorenGif& viewer, IWICMetadataQueryReader* reader) {
+    UINT32 value = 0;
+    if (QueryMetadata(reader, TEXT("/logscrdesc/GlobalColorTableFlag"), VT_BOOL, &value) ==
+            QueryResult::Found &&
+        value) {
+        UINT32 index = 0;
+        const QueryResult indexResult =
+            QueryMetadata(reader, TEXT("/logscrdesc/BackgroundColorIndex"), VT_UI1, &index);
+        if (indexResult == QueryResult::Found) ReadBackgroundColor(viewer, index);
+        if (indexResult != QueryResult::Failed &&
+            QueryMetadata(reader, TEXT("/logscrdesc/GlobalColorTableSize"), VT_UI1, &value) ==
                 QueryResult::Found) {
-                height = screenHeight;
-                width = screenWidth;
-                result = true;
-            }
+            viewer.colorBits = static_cast<INT>(value) + 1;
         }
     }
-    containerReader.Reset();
+    UINT32 screenWidth = 0;
+    const QueryResult widthResult =
+        QueryMetadata(reader, TEXT("/logscrdesc/Width"), VT_UI2, &screenWidth);
+    if (widthResult == QueryResult::Failed) return false;
+    if (widthResult == QueryResult::OtherType) screenWidth = 0;
+    UINT32 screenHeight = 0;
+    if (QueryMetadata(reader, TEXT("/logscrdesc/Height"), VT_UI2, &screenHeight) !=
+        QueryResult::Found) {
+        return false;
+    }
+    viewer.height = screenHeight;
+    viewer.width = screenWidth;
+    return true;
+}
 
-    // Frame walk: per-frame progress, timing and transparency.
-    totalDuration = 0;
-    isTransparent = false;
+// Every frame, one progress call each: the summed display times, the transparency, a WebP's
+// size from its first frame, and a GIF's colour depth from a local table when no global one
+// gave it.
+void WalkFrames(TavorenGif& viewer, ProgressCallback progressCallback, void* userData) {
+    viewer.totalDuration = 0;
+    viewer.isTransparent = false;
     bool allTransparent = true;
-    for (UINT i = 0; i < frameCount; ++i) {
+    for (UINT i = 0; i < viewer.frameCount; ++i) {
         ComPtr<IWICBitmapFrameDecode> frame;
-        if (FAILED(decoder->GetFrame(i, frame.GetAddressOf()))) continue;
-        ReportProgress(progressCallback, i + 1, frameCount, userData);
-        if (isWebP && width == 0) {
+        if (FAILED(viewer.decoder->GetFrame(i, frame.GetAddressOf()))) continue;
+        ReportProgress(progressCallback, i + 1, viewer.frameCount, userData);
+        if (viewer.isWebP && viewer.width == 0) {
             UINT frameWidth = 0, frameHeight = 0;
             if (SUCCEEDED(frame->GetSize(&frameWidth, &frameHeight))) {
-                width = frameWidth;
-                height = frameHeight;
+                viewer.width = frameWidth;
+                viewer.height = frameHeight;
             }
         }
         ComPtr<IWICMetadataQueryReader> reader;
         if (FAILED(frame->GetMetadataQueryReader(reader.GetAddressOf()))) continue;
         // A single frame has no time to count until the timing rule is switched.
-        if (frameCount >= 2) {
-            AddFrameDuration(reader.Get(), isWebP, ieTiming, totalDuration, hasShortDelays);
+        if (viewer.frameCount >= 2) {
+            AddFrameDuration(reader.Get(), viewer.isWebP, viewer.ieTiming, viewer.totalDuration,
+                             viewer.hasShortDelays);
         }
-        if (isWebP) continue;
+        if (viewer.isWebP) continue;
         UINT32 value = 0;
         if (QueryMetadata(reader.Get(), TEXT("/grctlext/TransparencyFlag"), VT_BOOL, &value) ==
                 QueryResult::Found &&
             !value) {
             allTransparent = false;
         }
-        if (colorBits == 0 && QueryMetadata(reader.Get(), TEXT("/imgdesc/LocalColorTableSize"),
-                                            VT_UI1, &value) == QueryResult::Found) {
-            colorBits = static_cast<INT>(value) + 1;
+        if (viewer.colorBits == 0 &&
+            QueryMetadata(reader.Get(), TEXT("/imgdesc/LocalColorTableSize"), VT_UI1, &value) ==
+                QueryResult::Found) {
+            viewer.colorBits = static_cast<INT>(value) + 1;
         }
     }
-    if (allTransparent) isTransparent = true;
+    if (allTransparent) viewer.isTransparent = true;
+}
 
-    if (isWebP && width == 0) result = false;
-    return result;
+}  // namespace
+
+bool TavorenGif::ScanImage(ProgressCallback progressCallback, void* userData) {
+    ComPtr<IWICMetadataQueryReader> containerReader =
+        ReadFormatAndCount(*this, progressCallback, userData);
+    const bool opened = containerReader != nullptr;
+    // The WebP path takes nothing from the container.
+    const bool screenRead = opened && !isWebP && ReadLogicalScreen(*this, containerReader.Get());
+    containerReader.Reset();
+    WalkFrames(*this, progressCallback, userData);
+    // A GIF's size comes from its logical screen, a WebP's from its frames.
+    return isWebP ? opened && width != 0 : screenRead;
 }

@@ -24,12 +24,10 @@ namespace {
 // The worker's order: frame 0 on a cleared canvas, then each frame after the previous one's
 // disposal. Answers how many composed before the first failure.
 UINT ComposeEveryFrame(TavorenGif* viewer) {
-    if (!viewer->windowTarget || !viewer->composeTarget) return 0;
     UINT composed = 0;
     for (UINT i = 0; i < viewer->frameCount; ++i) {
-        if (i > 0 && !viewer->ApplyDisposal()) break;
         viewer->currentFrame = i;
-        if (!viewer->ComposeFrame()) break;
+        if (!viewer->ComposeNextFrame()) break;
         ++composed;
     }
     return composed;

@@ -55,20 +55,18 @@ uint64_t CanvasPixels(TavorenGif* viewer) {
     return uint64_t{viewer->width} * viewer->height;
 }
 
-// The worker's pass: frame 0 to the last, then frame 0 again as it wraps, each after the
-// disposal of the one before, ending where the worker would end.
+// The worker's pass, through its own step: frame 0 to the last, then frame 0 again as it
+// wraps, ending where the worker would end.
 void ComposeFrames(TavorenGif* viewer, PixelBudget& budget) {
     const UINT count = viewer->frameCount;
     const UINT steps = count > 1 ? count + 1 : count;
     for (UINT step = 0; step < steps && step < kMaxFramesPerInput; ++step) {
         const UINT index = step % count;
-        if (!viewer->windowTarget || !viewer->composeTarget) return;
         // The frame's own pixels, and the canvas: cleared or drawn on, saved for a
         // restore-to-previous and copied back.
         if (!budget.Take(FramePixels(viewer, index) + 2 * CanvasPixels(viewer))) return;
-        if (step > 0 && !viewer->ApplyDisposal()) return;
         viewer->currentFrame = index;
-        if (!viewer->ComposeFrame()) return;
+        if (!viewer->ComposeNextFrame()) return;
     }
 }
 
@@ -172,9 +170,8 @@ void DriveViewer(const uint8_t* data, size_t size) {
     LoadImageSource(viewer, nullptr, data, size, &memoryResult, 0, 0, nullptr, nullptr);
     AttachWindow(viewer, window.hwnd());
     AttachWindow(viewer, window.hwnd());
-    if (viewer->frameCount > 0 && viewer->windowTarget && viewer->composeTarget &&
-        budget.Take(FramePixels(viewer, 0) + 2 * CanvasPixels(viewer))) {
-        viewer->ComposeFrame();
+    if (viewer->frameCount > 0 && budget.Take(FramePixels(viewer, 0) + 2 * CanvasPixels(viewer))) {
+        viewer->ComposeNextFrame();
     }
     Paint(viewer, window, resizedWidth, resizedHeight, budget, 0);
 

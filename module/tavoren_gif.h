@@ -34,6 +34,9 @@ class TavorenGif {
     bool ComposeFrame();
     // Undoes the frame on screen by its disposal method before the next one is composed.
     bool ApplyDisposal();
+    // One step of playback: the frame on screen undone, then `currentFrame` composed. False
+    // when a surface is missing or either part fails, which ends the worker.
+    bool ComposeNextFrame();
 
     // Draws the composition surface into the window, turned by `rotation`.
     INT32 PaintWindow(const RECT* sourceRect, const RECT* destRect, BYTE interpolation);

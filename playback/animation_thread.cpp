@@ -81,8 +81,7 @@ bool WaitOutFrame(TavorenGif* viewer, const HANDLE events[2]) {
 void Animate(TavorenGif* viewer, const HANDLE events[2]) {
     for (;;) {
         if (WaitForSingleObject(viewer->stopEvent, 0) == WAIT_OBJECT_0) return;
-        if (!viewer->windowTarget || !viewer->composeTarget) return;
-        if (!viewer->ApplyDisposal() || !viewer->ComposeFrame()) return;
+        if (!viewer->ComposeNextFrame()) return;
         InvalidateRect(viewer->window, nullptr, FALSE);
         if (!WaitOutFrame(viewer, events)) return;
     }

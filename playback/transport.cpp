@@ -23,6 +23,15 @@ bool TakesRequests(const TavorenGif* viewer) {
     return viewer->workerExists && viewer->stopEvent;
 }
 
+// Ends a pause so that the worker leaves the frame on screen at once: that frame has had its
+// time. With the transport lock held; true when there was a pause to end.
+bool EndPauseLocked(TavorenGif* viewer) {
+    if (!viewer->paused) return false;
+    viewer->paused = false;
+    viewer->resumeRequested = true;
+    return true;
+}
+
 // Play's start path, with the transport lock held. True when a worker was started.
 bool StartWorker(TavorenGif* viewer) {
     // One worker at a time: a worker that has not yet set `running`, or is ending, still
@@ -57,22 +66,14 @@ INT32 Play(TavorenGif* viewer) {
     std::lock_guard<std::mutex> guard(viewer->transportLock);
     if (TakesRequests(viewer)) {
         viewer->stepRequested = false;
-        if (viewer->paused) {
-            viewer->paused = false;
-            viewer->resumeRequested = true;
-            SetEvent(viewer->wakeEvent);
-        }
+        if (EndPauseLocked(viewer)) SetEvent(viewer->wakeEvent);
         return 0;
     }
     StartWorker(viewer);
     return 0;
 }
 
-void PausePlayback(TavorenGif* viewer) {
-    HoldPlayback(viewer);
-}
-
-bool HoldPlayback(TavorenGif* viewer) {
+bool PausePlayback(TavorenGif* viewer) {
     std::lock_guard<std::mutex> guard(viewer->transportLock);
     const bool wasPlaying = TakesRequests(viewer) && !viewer->paused;
     viewer->stepRequested = false;
@@ -85,12 +86,9 @@ void StepPlayback(TavorenGif* viewer) {
     std::lock_guard<std::mutex> guard(viewer->transportLock);
     if (TakesRequests(viewer)) {
         viewer->stepRequested = true;
-        // Out of a pause the frame on screen has had its time: should a Play cancel the step
-        // before the worker takes it, the worker still moves on at once.
-        if (viewer->paused) {
-            viewer->paused = false;
-            viewer->resumeRequested = true;
-        }
+        // Should a Play cancel the step before the worker takes it, the worker still moves on
+        // at once out of a pause.
+        EndPauseLocked(viewer);
         SetEvent(viewer->wakeEvent);
         return;
     }

@@ -9,11 +9,11 @@ class TavorenGif;
 // Resumes a paused worker (the next frame comes at once) and cancels a step not yet taken,
 // or starts a worker when the viewer has a window and more than one frame. Always 0.
 INT32 Play(TavorenGif* viewer);
-// Lets the current frame run out its time, then holds it.
-void PausePlayback(TavorenGif* viewer);
-// PausePlayback, answering whether a worker was playing (not paused) just before; a worker
-// that has been started but has not yet set `running` counts, and is held like one that has.
-bool HoldPlayback(TavorenGif* viewer);
+// Lets the current frame run out its time, then holds it, and cancels a step not yet taken.
+// Answers whether a worker was playing (not paused) just before, for a caller that resumes
+// it afterwards; a worker that has been started but has not yet set `running` counts, and is
+// held like one that has.
+bool PausePlayback(TavorenGif* viewer);
 // Shows the next frame at once and holds it; starts a worker when none runs. A step that can
 // start none is dropped.
 void StepPlayback(TavorenGif* viewer);

@@ -7,8 +7,7 @@
 INT32 AttachWindow(TavorenGif* viewer, HWND window) {
     ID2D1Factory* factory = nullptr;
     // Multi-threaded: the worker composes while the window thread paints, call by call.
-    if (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, IID_ID2D1Factory, nullptr,
-                                 reinterpret_cast<void**>(&factory)))) {
+    if (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, IID_PPV_ARGS(&factory)))) {
         return -1;
     }
     // A second attach replaces the factory; the surfaces hold their own references to theirs.
@@ -19,25 +18,19 @@ INT32 AttachWindow(TavorenGif* viewer, HWND window) {
 
     RECT client{};
     GetClientRect(window, &client);
-    const D2D1_RENDER_TARGET_PROPERTIES targetProperties{
-        D2D1_RENDER_TARGET_TYPE_DEFAULT,
-        {DXGI_FORMAT_UNKNOWN, D2D1_ALPHA_MODE_UNKNOWN},
-        96.0f,
-        96.0f,
-        D2D1_RENDER_TARGET_USAGE_NONE,
-        D2D1_FEATURE_LEVEL_DEFAULT};
-    const D2D1_HWND_RENDER_TARGET_PROPERTIES windowProperties{
-        window,
-        {static_cast<UINT32>(client.right - client.left),
-         static_cast<UINT32>(client.bottom - client.top)},
-        D2D1_PRESENT_OPTIONS_NONE};
+    const D2D1_RENDER_TARGET_PROPERTIES targetProperties = D2D1::RenderTargetProperties(
+        D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(), 96.0f, 96.0f);
+    const D2D1_HWND_RENDER_TARGET_PROPERTIES windowProperties = D2D1::HwndRenderTargetProperties(
+        window, D2D1::SizeU(static_cast<UINT32>(client.right - client.left),
+                            static_cast<UINT32>(client.bottom - client.top)));
     if (FAILED(factory->CreateHwndRenderTarget(&targetProperties, &windowProperties,
                                                &viewer->windowTarget))) {
         return -1;
     }
     // A canvas the device cannot hold leaves no composition surface: painting and playback
     // then draw nothing.
-    const D2D1_SIZE_F canvas{static_cast<FLOAT>(viewer->width), static_cast<FLOAT>(viewer->height)};
+    const D2D1_SIZE_F canvas =
+        D2D1::SizeF(static_cast<FLOAT>(viewer->width), static_cast<FLOAT>(viewer->height));
     viewer->windowTarget->CreateCompatibleRenderTarget(&canvas, nullptr, nullptr,
                                                        D2D1_COMPATIBLE_RENDER_TARGET_OPTIONS_NONE,
                                                        &viewer->composeTarget);

@@ -3,15 +3,9 @@
 #include <wrl/client.h>
 
 #include "module/tavoren_gif.h"
+#include "render/disposal_method.h"
 
 using Microsoft::WRL::ComPtr;
-
-namespace {
-
-constexpr UINT kRestoreToBackground = 2;
-constexpr UINT kRestoreToPrevious = 3;
-
-}  // namespace
 
 bool TavorenGif::SaveComposition() {
     ComPtr<ID2D1Bitmap> surface;
@@ -20,7 +14,8 @@ bool TavorenGif::SaveComposition() {
     if (!savedBitmap) {
         FLOAT dpiX = 96.0f, dpiY = 96.0f;
         surface->GetDpi(&dpiX, &dpiY);
-        const D2D1_BITMAP_PROPERTIES properties{surface->GetPixelFormat(), dpiX, dpiY};
+        const D2D1_BITMAP_PROPERTIES properties =
+            D2D1::BitmapProperties(surface->GetPixelFormat(), dpiX, dpiY);
         hr = composeTarget->CreateBitmap(surface->GetPixelSize(), nullptr, 0, &properties,
                                          &savedBitmap);
     }

@@ -5,6 +5,7 @@
 #include "analysis/metadata_query.h"
 #include "module/release_interface.h"
 #include "module/tavoren_gif.h"
+#include "render/disposal_method.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -49,8 +50,8 @@ bool TavorenGif::DecodeFrame(UINT index) {
     } else {
         UINT frameWidth = 0, frameHeight = 0;
         if (SUCCEEDED(frame->GetSize(&frameWidth, &frameHeight))) {
-            frameRect = {0.0f, 0.0f, static_cast<FLOAT>(frameWidth),
-                         static_cast<FLOAT>(frameHeight)};
+            frameRect = D2D1::RectF(0.0f, 0.0f, static_cast<FLOAT>(frameWidth),
+                                    static_cast<FLOAT>(frameHeight));
         }
     }
 
@@ -65,14 +66,15 @@ bool TavorenGif::DecodeFrame(UINT index) {
     }
 
     if (isWebP) {
-        disposal = 2;
+        // A WebP frame is blended onto a canvas cleared where the previous frame was.
+        disposal = kRestoreToBackground;
     } else {
         const QueryResult method =
             QueryMetadata(reader.Get(), TEXT("/grctlext/Disposal"), VT_UI1, &value);
         if (method == QueryResult::Found) {
             disposal = value;
         } else if (method == QueryResult::Failed) {
-            disposal = 0;
+            disposal = kDisposalNotSpecified;
         }
     }
     return result;

@@ -18,18 +18,14 @@ D2D1_RECT_F CanvasSource(const RECT& s, INT rotation, UINT width, UINT height) {
     auto f = [](INT64 v) { return static_cast<FLOAT>(v); };
     switch (rotation) {
         case 90:
-            return {f(s.top), f(h - s.right), f(s.bottom), f(h - s.left)};
+            return D2D1::RectF(f(s.top), f(h - s.right), f(s.bottom), f(h - s.left));
         case 180:
-            return {f(w - s.right), f(h - s.bottom), f(w - s.left), f(h - s.top)};
+            return D2D1::RectF(f(w - s.right), f(h - s.bottom), f(w - s.left), f(h - s.top));
         case 270:
-            return {f(w - s.bottom), f(s.left), f(w - s.top), f(s.right)};
+            return D2D1::RectF(f(w - s.bottom), f(s.left), f(w - s.top), f(s.right));
         default:
-            return {f(s.left), f(s.top), f(s.right), f(s.bottom)};
+            return D2D1::RectF(f(s.left), f(s.top), f(s.right), f(s.bottom));
     }
-}
-
-D2D1_POINT_2F Map(const D2D1_MATRIX_3X2_F& m, FLOAT x, FLOAT y) {
-    return {x * m._11 + y * m._21 + m._31, x * m._12 + y * m._22 + m._32};
 }
 
 }  // namespace
@@ -63,20 +59,20 @@ INT32 TavorenGif::PaintWindow(const RECT* sourceRect, const RECT* destRect, BYTE
     windowTarget->BeginDraw();
 
     const RECT& d = *destRect;
-    const D2D1_POINT_2F centre{
+    const D2D1_POINT_2F centre = D2D1::Point2F(
         static_cast<FLOAT>(d.left) + static_cast<FLOAT>(INT64{d.right} - d.left) * 0.5f,
-        static_cast<FLOAT>(d.top) + static_cast<FLOAT>(INT64{d.bottom} - d.top) * 0.5f};
-    D2D1_MATRIX_3X2_F transform;
-    D2D1MakeRotateMatrix(static_cast<FLOAT>(rotation), centre, &transform);
+        static_cast<FLOAT>(d.top) + static_cast<FLOAT>(INT64{d.bottom} - d.top) * 0.5f);
+    D2D1::Matrix3x2F transform = D2D1::Matrix3x2F::Rotation(static_cast<FLOAT>(rotation), centre);
     windowTarget->SetTransform(&transform);
-    D2D1InvertMatrix(&transform);
-    const D2D1_POINT_2F topLeft =
-        Map(transform, static_cast<FLOAT>(d.left), static_cast<FLOAT>(d.top));
-    const D2D1_POINT_2F bottomRight =
-        Map(transform, static_cast<FLOAT>(d.right), static_cast<FLOAT>(d.bottom));
+    // The destination in the drawing's own, unturned coordinates.
+    transform.Invert();
+    const D2D1_POINT_2F topLeft = transform.TransformPoint(
+        D2D1::Point2F(static_cast<FLOAT>(d.left), static_cast<FLOAT>(d.top)));
+    const D2D1_POINT_2F bottomRight = transform.TransformPoint(
+        D2D1::Point2F(static_cast<FLOAT>(d.right), static_cast<FLOAT>(d.bottom)));
     // The turn reverses one or both pairs of edges; in order, the drawn picture fills the
     // destination turned clockwise, instead of whatever a reversed rectangle would give.
-    D2D1_RECT_F destination{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+    D2D1_RECT_F destination = D2D1::RectF(topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
     if (destination.left > destination.right) std::swap(destination.left, destination.right);
     if (destination.top > destination.bottom) std::swap(destination.top, destination.bottom);
     const D2D1_RECT_F source = CanvasSource(*sourceRect, rotation, width, height);
@@ -91,6 +87,6 @@ INT32 TavorenGif::PaintWindow(const RECT* sourceRect, const RECT* destRect, BYTE
 
 void TavorenGif::ResizeSurface(UINT clientWidth, UINT clientHeight) {
     if (!windowTarget) return;
-    const D2D1_SIZE_U size{clientWidth, clientHeight};
+    const D2D1_SIZE_U size = D2D1::SizeU(clientWidth, clientHeight);
     windowTarget->Resize(&size);
 }

@@ -139,11 +139,11 @@ void Rehearse(CycleImage& image, TestWindow& window) {
     if (image.loadResult == 0 && AttachWindow(viewer, window.hwnd()) == 0 &&
         viewer->frameCount > 1 && viewer->windowTarget && viewer->composeTarget) {
         viewer->currentFrame = 0;
-        image.composesFirst = viewer->ApplyDisposal() && viewer->ComposeFrame();
+        image.composesFirst = viewer->ComposeNextFrame();
         bool every = image.composesFirst;
         for (UINT i = 1; every && i <= viewer->frameCount; ++i) {
             viewer->currentFrame = i % viewer->frameCount;
-            every = viewer->ApplyDisposal() && viewer->ComposeFrame();
+            every = viewer->ComposeNextFrame();
         }
         image.plays = every;
         viewer->currentFrame = 0;

@@ -161,9 +161,6 @@ typedef struct D2D1_FACTORY_OPTIONS {
 #define D2DERR_PUSH_POP_UNBALANCED _HRESULT_TYPEDEF_(0x88990016L)
 #define D2DERR_WRONG_FACTORY _HRESULT_TYPEDEF_(0x88990012L)
 #define D2DERR_WRONG_RESOURCE_DOMAIN _HRESULT_TYPEDEF_(0x88990015L)
-#ifndef WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT
-#define WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT _HRESULT_TYPEDEF_(0x88982f80)
-#endif
 
 EXTERN_GUID(IID_ID2D1Factory);
 EXTERN_GUID(IID_ID2D1Resource);
@@ -173,11 +170,7 @@ EXTERN_GUID(IID_ID2D1RenderTarget);
 EXTERN_GUID(IID_ID2D1BitmapRenderTarget);
 EXTERN_GUID(IID_ID2D1HwndRenderTarget);
 
-struct ID2D1Factory;
-
-struct ID2D1Resource : public IUnknown {
-    STDMETHOD_(void, GetFactory)(ID2D1Factory** factory) const PURE;
-};
+struct ID2D1Resource : public IUnknown {};
 
 struct ID2D1Image : public ID2D1Resource {};
 
@@ -188,7 +181,6 @@ struct ID2D1Bitmap : public ID2D1Image {
     STDMETHOD_(void, GetDpi)(FLOAT* dpiX, FLOAT* dpiY) const PURE;
     STDMETHOD(CopyFromBitmap)
     (const D2D1_POINT_2U* destPoint, ID2D1Bitmap* bitmap, const D2D1_RECT_U* srcRect) PURE;
-    STDMETHOD(CopyFromMemory)(const D2D1_RECT_U* dstRect, const void* srcData, UINT32 pitch) PURE;
 };
 
 struct ID2D1BitmapRenderTarget;
@@ -208,7 +200,6 @@ struct ID2D1RenderTarget : public ID2D1Resource {
     (ID2D1Bitmap* bitmap, const D2D1_RECT_F* destinationRectangle, FLOAT opacity,
      D2D1_BITMAP_INTERPOLATION_MODE interpolationMode, const D2D1_RECT_F* sourceRectangle) PURE;
     STDMETHOD_(void, SetTransform)(const D2D1_MATRIX_3X2_F* transform) PURE;
-    STDMETHOD_(void, GetTransform)(D2D1_MATRIX_3X2_F* transform) const PURE;
     STDMETHOD_(void, PushAxisAlignedClip)
     (const D2D1_RECT_F* clipRect, D2D1_ANTIALIAS_MODE antialiasMode) PURE;
     STDMETHOD_(void, PopAxisAlignedClip)() PURE;
@@ -227,7 +218,6 @@ struct ID2D1BitmapRenderTarget : public ID2D1RenderTarget {
 struct ID2D1HwndRenderTarget : public ID2D1RenderTarget {
     STDMETHOD_(D2D1_WINDOW_STATE, CheckWindowState)() PURE;
     STDMETHOD(Resize)(const D2D1_SIZE_U* pixelSize) PURE;
-    STDMETHOD_(HWND, GetHwnd)() const PURE;
 };
 
 struct ID2D1Factory : public IUnknown {
@@ -236,6 +226,7 @@ struct ID2D1Factory : public IUnknown {
      const D2D1_HWND_RENDER_TARGET_PROPERTIES* hwndRenderTargetProperties,
      ID2D1HwndRenderTarget** hwndRenderTarget) PURE;
 };
+DECLARE_UUIDOF(ID2D1Factory, IID_ID2D1Factory)
 
 extern "C" HRESULT WINAPI D2D1CreateFactory(D2D1_FACTORY_TYPE factoryType, REFIID riid,
                                             const D2D1_FACTORY_OPTIONS* pFactoryOptions,
@@ -243,3 +234,69 @@ extern "C" HRESULT WINAPI D2D1CreateFactory(D2D1_FACTORY_TYPE factoryType, REFII
 extern "C" void WINAPI D2D1MakeRotateMatrix(FLOAT angle, D2D1_POINT_2F center,
                                             D2D1_MATRIX_3X2_F* matrix);
 extern "C" BOOL WINAPI D2D1InvertMatrix(D2D1_MATRIX_3X2_F* matrix);
+
+// The C++ overload that takes IID_PPV_ARGS, without factory options.
+inline HRESULT D2D1CreateFactory(D2D1_FACTORY_TYPE factoryType, REFIID riid, void** ppv) {
+    return D2D1CreateFactory(factoryType, riid, nullptr, ppv);
+}
+
+// The helpers of d2d1helper.h that the module calls, with Windows' defaults.
+namespace D2D1 {
+
+inline D2D1_POINT_2F Point2F(FLOAT x = 0.0f, FLOAT y = 0.0f) {
+    return {x, y};
+}
+
+inline D2D1_SIZE_F SizeF(FLOAT width = 0.0f, FLOAT height = 0.0f) {
+    return {width, height};
+}
+
+inline D2D1_SIZE_U SizeU(UINT32 width = 0, UINT32 height = 0) {
+    return {width, height};
+}
+
+inline D2D1_RECT_F RectF(FLOAT left = 0.0f, FLOAT top = 0.0f, FLOAT right = 0.0f,
+                         FLOAT bottom = 0.0f) {
+    return {left, top, right, bottom};
+}
+
+inline D2D1_PIXEL_FORMAT PixelFormat(DXGI_FORMAT dxgiFormat = DXGI_FORMAT_UNKNOWN,
+                                     D2D1_ALPHA_MODE alphaMode = D2D1_ALPHA_MODE_UNKNOWN) {
+    return {dxgiFormat, alphaMode};
+}
+
+inline D2D1_BITMAP_PROPERTIES BitmapProperties(const D2D1_PIXEL_FORMAT& pixelFormat = PixelFormat(),
+                                               FLOAT dpiX = 96.0f, FLOAT dpiY = 96.0f) {
+    return {pixelFormat, dpiX, dpiY};
+}
+
+inline D2D1_RENDER_TARGET_PROPERTIES RenderTargetProperties(
+    D2D1_RENDER_TARGET_TYPE type = D2D1_RENDER_TARGET_TYPE_DEFAULT,
+    const D2D1_PIXEL_FORMAT& pixelFormat = PixelFormat(), FLOAT dpiX = 0.0f, FLOAT dpiY = 0.0f,
+    D2D1_RENDER_TARGET_USAGE usage = D2D1_RENDER_TARGET_USAGE_NONE,
+    D2D1_FEATURE_LEVEL minLevel = D2D1_FEATURE_LEVEL_DEFAULT) {
+    return {type, pixelFormat, dpiX, dpiY, usage, minLevel};
+}
+
+inline D2D1_HWND_RENDER_TARGET_PROPERTIES HwndRenderTargetProperties(
+    HWND hwnd, D2D1_SIZE_U pixelSize = SizeU(),
+    D2D1_PRESENT_OPTIONS presentOptions = D2D1_PRESENT_OPTIONS_NONE) {
+    return {hwnd, pixelSize, presentOptions};
+}
+
+class Matrix3x2F : public D2D1_MATRIX_3X2_F {
+  public:
+    static Matrix3x2F Rotation(FLOAT angle, D2D1_POINT_2F center = Point2F()) {
+        Matrix3x2F rotation;
+        D2D1MakeRotateMatrix(angle, center, &rotation);
+        return rotation;
+    }
+
+    bool Invert() { return D2D1InvertMatrix(this) != FALSE; }
+
+    D2D1_POINT_2F TransformPoint(D2D1_POINT_2F point) const {
+        return Point2F(point.x * _11 + point.y * _21 + _31, point.x * _12 + point.y * _22 + _32);
+    }
+};
+
+}  // namespace D2D1

@@ -103,3 +103,4 @@ struct IWICImagingFactory : public IUnknown {
     STDMETHOD(CreatePalette)(IWICPalette** ppIPalette) PURE;
     STDMETHOD(CreateFormatConverter)(IWICFormatConverter** ppIFormatConverter) PURE;
 };
+DECLARE_UUIDOF(IWICImagingFactory, IID_IWICImagingFactory)

@@ -133,13 +133,6 @@ HRESULT STDMETHODCALLTYPE Bitmap::QueryInterface(REFIID iid, void** object) {
                    {&IID_ID2D1Bitmap, static_cast<ID2D1Bitmap*>(this)}});
 }
 
-// ID2D1Resource::GetFactory: a new reference to the factory that made the resource.
-void STDMETHODCALLTYPE Bitmap::GetFactory(ID2D1Factory** factory) const {
-    if (!factory) return;
-    *factory = factory_.Get();
-    (*factory)->AddRef();
-}
-
 // ID2D1Bitmap::GetSize: the size in DIPs, pixels scaled by 96 / DPI.
 D2D1_SIZE_F STDMETHODCALLTYPE Bitmap::GetSize() const {
     auto lock = factory_->Lock();
@@ -193,27 +186,6 @@ HRESULT STDMETHODCALLTYPE Bitmap::CopyFromBitmap(const D2D1_POINT_2U* destPoint,
         const UINT64 row = upward ? h - 1 - i : i;
         std::memmove(surface_->pixels() + (at.y + row) * surface_->width() + at.x,
                      from.pixels() + (r.top + row) * from.width() + r.left, w * 4);
-    }
-    return S_OK;
-}
-
-// ID2D1Bitmap::CopyFromMemory: rows of `pitch` bytes into `dstRect`, the whole bitmap for
-// null; a rectangle outside the bitmap fails.
-HRESULT STDMETHODCALLTYPE Bitmap::CopyFromMemory(const D2D1_RECT_U* dstRect, const void* srcData,
-                                                 UINT32 pitch) {
-    auto lock = factory_->Lock();
-    const D2D1_RECT_U r =
-        dstRect ? *dstRect : D2D1_RECT_U{0, 0, surface_->width(), surface_->height()};
-    if (r.left > r.right || r.top > r.bottom || r.right > surface_->width() ||
-        r.bottom > surface_->height()) {
-        return E_INVALIDARG;
-    }
-    const UINT64 w = r.right - r.left, h = r.bottom - r.top;
-    if (!w || !h) return S_OK;
-    if (!srcData || pitch < w * 4) return E_INVALIDARG;
-    for (UINT64 y = 0; y < h; ++y) {
-        std::memcpy(surface_->pixels() + (r.top + y) * surface_->width() + r.left,
-                    static_cast<const BYTE*>(srcData) + y * pitch, w * 4);
     }
     return S_OK;
 }

@@ -89,15 +89,12 @@ class Bitmap final : public ComObject<ID2D1Bitmap> {
           dpiY_(dpiY) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    void STDMETHODCALLTYPE GetFactory(ID2D1Factory** factory) const override;
     D2D1_SIZE_F STDMETHODCALLTYPE GetSize() const override;
     D2D1_SIZE_U STDMETHODCALLTYPE GetPixelSize() const override;
     D2D1_PIXEL_FORMAT STDMETHODCALLTYPE GetPixelFormat() const override;
     void STDMETHODCALLTYPE GetDpi(FLOAT* dpiX, FLOAT* dpiY) const override;
     HRESULT STDMETHODCALLTYPE CopyFromBitmap(const D2D1_POINT_2U* destPoint, ID2D1Bitmap* bitmap,
                                              const D2D1_RECT_U* srcRect) override;
-    HRESULT STDMETHODCALLTYPE CopyFromMemory(const D2D1_RECT_U* dstRect, const void* srcData,
-                                             UINT32 pitch) override;
 
     Factory* factory() const { return factory_.Get(); }
     Domain domain() const { return domain_; }

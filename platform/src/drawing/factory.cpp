@@ -57,9 +57,6 @@ class WindowTarget final : public RenderTarget<ID2D1HwndRenderTarget> {
         return S_OK;
     }
 
-    // ID2D1HwndRenderTarget::GetHwnd.
-    HWND STDMETHODCALLTYPE GetHwnd() const override { return window_; }
-
     // An ignored alpha reads as opaque: the pixels start opaque black and keep alpha at one,
     // so that the window gets honest premultiplied BGRA.
     static std::uint32_t Fill(const D2D1_PIXEL_FORMAT& format) {

@@ -39,9 +39,6 @@ class DrawingContext {
     void SetTransform(const D2D1_MATRIX_3X2_F* transform) {
         if (transform) transform_ = *transform;
     }
-    void GetTransform(D2D1_MATRIX_3X2_F* transform) const {
-        if (transform) *transform = transform_;
-    }
     void PushClip(const D2D1_RECT_F* rect);
     void PopClip();
     void Clear(const D2D1_COLOR_F* colour);
@@ -84,12 +81,6 @@ class RenderTarget : public ComObject<Interface> {
   public:
     explicit RenderTarget(DrawingContext context) : context_(std::move(context)) {}
 
-    // ID2D1Resource::GetFactory: a new reference to the factory that made the target.
-    void STDMETHODCALLTYPE GetFactory(ID2D1Factory** factory) const override {
-        if (!factory) return;
-        *factory = context_.factory();
-        (*factory)->AddRef();
-    }
     // ID2D1RenderTarget::CreateBitmap: a bitmap in this target's resource domain.
     HRESULT STDMETHODCALLTYPE CreateBitmap(D2D1_SIZE_U size, const void* data, UINT32 pitch,
                                            const D2D1_BITMAP_PROPERTIES* properties,
@@ -137,11 +128,6 @@ class RenderTarget : public ComObject<Interface> {
     void STDMETHODCALLTYPE SetTransform(const D2D1_MATRIX_3X2_F* transform) override {
         auto lock = context_.factory()->Lock();
         context_.SetTransform(transform);
-    }
-    // ID2D1RenderTarget::GetTransform.
-    void STDMETHODCALLTYPE GetTransform(D2D1_MATRIX_3X2_F* transform) const override {
-        auto lock = context_.factory()->Lock();
-        context_.GetTransform(transform);
     }
     // ID2D1RenderTarget::PushAxisAlignedClip.
     void STDMETHODCALLTYPE PushAxisAlignedClip(const D2D1_RECT_F* rect,

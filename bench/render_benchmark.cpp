@@ -6,11 +6,11 @@
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <cstring>
-#include <random>
-
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "tests/support/corpus.h"
 #include "tests/support/viewer_harness.h"
@@ -22,27 +22,18 @@ constexpr uint16_t kWidth = 1920, kHeight = 1080;
 
 const std::vector<uint8_t>& HdGif() {
     static const std::vector<uint8_t> bytes = [] {
-        GifImage image;
-        image.width = kWidth;
-        image.height = kHeight;
-        image.globalTable.resize(256);
-        for (int i = 0; i < 256; ++i)
-            image.globalTable[i] = {uint8_t(i), uint8_t(i / 2), uint8_t(255 - i)};
+        std::vector<GifColor> palette(256);
+        for (int i = 0; i < 256; ++i) palette[i] = {uint8_t(i), uint8_t(i / 2), uint8_t(255 - i)};
         std::mt19937 random(7);
-        for (unsigned f = 0; f < kFrames; ++f) {
-            GifFrame frame;
-            frame.width = kWidth;
-            frame.height = kHeight;
-            frame.control = GifControl{};
-            frame.control->delay = 4;
-            frame.control->disposal = 1;
-            frame.indices.assign(size_t{kWidth} * kHeight, static_cast<uint8_t>(f));
-            const size_t band = (f % 10) * (kHeight / 10) * size_t{kWidth};
-            for (size_t i = 0; i < size_t{kWidth} * (kHeight / 10); ++i) {
-                frame.indices[band + i] = static_cast<uint8_t>(random());
-            }
-            image.frames.push_back(std::move(frame));
-        }
+        const GifImage image =
+            PaintedAnimation(kFrames, kWidth, kHeight, 4, 1, palette,
+                             [&](unsigned f, std::vector<uint8_t>& indices) {
+                                 std::fill(indices.begin(), indices.end(), static_cast<uint8_t>(f));
+                                 const size_t band = (f % 10) * (kHeight / 10) * size_t{kWidth};
+                                 for (size_t i = 0; i < size_t{kWidth} * (kHeight / 10); ++i) {
+                                     indices[band + i] = static_cast<uint8_t>(random());
+                                 }
+                             });
         return BuildGif(image);
     }();
     return bytes;

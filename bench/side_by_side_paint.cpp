@@ -15,7 +15,7 @@
 #include <cstring>
 #include <vector>
 
-#include "bench/counting_window.h"
+#include "hosts/core/window_host.h"
 #include "bench/file_arguments.h"
 #include "module/entry_points.h"
 #include "module/tavoren_gif.h"
@@ -33,7 +33,7 @@ void RenderCanvas(benchmark::State& state, const std::filesystem::path& file) {
     }
     const LONG width = static_cast<LONG>(viewer->width), height = static_cast<LONG>(viewer->height);
     {
-        CountingWindow window(width, height);
+        Registered<CountingWindow> window(width, height);
         if (AttachWindow(viewer, window.hwnd()) != 0 || !viewer->ComposeFrame()) {
             DestroyInstance(viewer);
             return state.SkipWithError("the module did not compose frame 0");

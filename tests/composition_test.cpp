@@ -1,7 +1,7 @@
 // Frames composed with their disposal methods, read back from the window pixel by pixel.
 #include <gtest/gtest.h>
 
-#include "support/viewer_harness.h"
+#include "tests/support/viewer_harness.h"
 
 namespace {
 

@@ -2,17 +2,17 @@
 // libwebp, which the Windows builds do not have; Wine has no WebP decoder anyway.
 #include <gtest/gtest.h>
 
-#include "support/load_recorder.h"
-#include "support/platform_info.h"
+#include "tests/support/load_recorder.h"
+#include "tests/support/platform_info.h"
 
 #if TAVOREN_HAS_WEBP_BUILDER
-#include "support/webp_builder.h"
+#include "tests/support/webp_builder.h"
 #endif
 
 namespace {
 
 class WebPLoadTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
 #if !TAVOREN_HAS_WEBP_BUILDER
         GTEST_SKIP() << "skipped in the Windows builds: no WebP encoder to build test images, "
@@ -20,7 +20,9 @@ protected:
 #endif
         viewer_ = CreateInstance(nullptr);
     }
-    void TearDown() override { DestroyInstance(viewer_); }
+    void TearDown() override {
+        DestroyInstance(viewer_);
+    }
 
     TavorenGif* viewer_ = nullptr;
 };

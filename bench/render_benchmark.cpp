@@ -12,6 +12,7 @@
 #include <fstream>
 #include <random>
 
+#include "bench/giflib_decode.h"
 #include "tests/support/corpus.h"
 #include "tests/support/viewer_harness.h"
 
@@ -91,45 +92,16 @@ void ComposeCorpusFrame(benchmark::State& state) {
 // giflib decoding the same frames into indices, nothing else.
 void GiflibDecodeFrame(benchmark::State& state) {
     const std::vector<uint8_t>& bytes = HdGif();
-    struct Reader {
-        const std::vector<uint8_t>* bytes;
-        size_t at;
-    };
     std::vector<GifByteType> line(kWidth);
     for (auto _ : state) {
         state.PauseTiming();
-        Reader reader{&bytes, 0};
+        GifMemoryReader reader{&bytes};
         int error = 0;
-        GifFileType* gif = DGifOpen(
-            &reader,
-            [](GifFileType* g, GifByteType* out, int n) {
-                auto* r = static_cast<Reader*>(g->UserData);
-                const size_t count =
-                    std::min<size_t>(static_cast<size_t>(n), r->bytes->size() - r->at);
-                std::memcpy(out, r->bytes->data() + r->at, count);
-                r->at += count;
-                return static_cast<int>(count);
-            },
-            &error);
+        GifFileType* gif = OpenGif(reader, &error);
         state.ResumeTiming();
         // Decode every frame, then count it as kFrames iterations' worth below.
-        GifRecordType type;
-        unsigned decoded = 0;
-        while (gif && DGifGetRecordType(gif, &type) == GIF_OK && type != TERMINATE_RECORD_TYPE) {
-            if (type == IMAGE_DESC_RECORD_TYPE) {
-                if (DGifGetImageDesc(gif) != GIF_OK) break;
-                for (int y = 0; y < gif->Image.Height; ++y)
-                    DGifGetLine(gif, line.data(), gif->Image.Width);
-                ++decoded;
-            } else if (type == EXTENSION_RECORD_TYPE) {
-                int code;
-                GifByteType* extension;
-                DGifGetExtension(gif, &code, &extension);
-                while (extension) DGifGetExtensionNext(gif, &extension);
-            }
-        }
-        if (gif) DGifCloseFile(gif, &error);
-        if (decoded != kFrames) state.SkipWithError("giflib failed");
+        const int decoded = DecodeAllFrames(gif, line, &error);
+        if (decoded != static_cast<int>(kFrames)) state.SkipWithError("giflib failed");
     }
     state.counters["ms/frame"] =
         benchmark::Counter(double(state.iterations()) * kFrames,

@@ -77,15 +77,12 @@ void MemcpyCanvas(benchmark::State& state, const std::filesystem::path& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (const auto& file : FileArguments(&argc, argv)) {
+    return RunForEachFile(argc, argv, [](const std::filesystem::path& file) {
         benchmark::RegisterBenchmark(BenchmarkName("Render", file).c_str(), RenderCanvas, file)
             ->Unit(benchmark::kMicrosecond)
             ->MinTime(0.2);
         benchmark::RegisterBenchmark(BenchmarkName("Memcpy", file).c_str(), MemcpyCanvas, file)
             ->Unit(benchmark::kMicrosecond)
             ->MinTime(0.2);
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    });
 }

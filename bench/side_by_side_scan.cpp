@@ -36,12 +36,9 @@ void Scan(benchmark::State& state, const std::filesystem::path& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (const auto& file : FileArguments(&argc, argv)) {
+    return RunForEachFile(argc, argv, [](const std::filesystem::path& file) {
         benchmark::RegisterBenchmark(BenchmarkName("Scan", file).c_str(), Scan, file)
             ->Unit(benchmark::kMicrosecond)
             ->MinTime(0.1);
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    });
 }

@@ -40,6 +40,16 @@ inline std::string BenchmarkName(const char* measure, const std::filesystem::pat
     return std::string(measure) + "/" + file.filename().string();
 }
 
+// Registers `measure` of `file` (the function is called with the file), timed in microseconds
+// over at least `minSeconds`.
+template <typename Function>
+void RegisterForFile(const char* measure, Function function, const std::filesystem::path& file,
+                     double minSeconds) {
+    benchmark::RegisterBenchmark(BenchmarkName(measure, file).c_str(), function, file)
+        ->Unit(benchmark::kMicrosecond)
+        ->MinTime(minSeconds);
+}
+
 // A side-by-side program's main: registers each file's benchmarks with `add`, then runs those
 // that the flags select.
 inline int RunForEachFile(int argc, char** argv,

@@ -108,19 +108,11 @@ void WebPAnimDecode(benchmark::State& state, const std::filesystem::path& file) 
 
 int main(int argc, char** argv) {
     return RunForEachFile(argc, argv, [](const std::filesystem::path& file) {
-        benchmark::RegisterBenchmark(BenchmarkName("Compose", file).c_str(), Compose, file)
-            ->Unit(benchmark::kMicrosecond)
-            ->MinTime(0.1);
+        RegisterForFile("Compose", Compose, file, 0.1);
         if (IsWebP(FileBytes(file))) {
-            benchmark::RegisterBenchmark(BenchmarkName("WebPAnimDecode", file).c_str(),
-                                         WebPAnimDecode, file)
-                ->Unit(benchmark::kMicrosecond)
-                ->MinTime(0.1);
+            RegisterForFile("WebPAnimDecode", WebPAnimDecode, file, 0.1);
         } else {
-            benchmark::RegisterBenchmark(BenchmarkName("GiflibDecode", file).c_str(), GiflibDecode,
-                                         file)
-                ->Unit(benchmark::kMicrosecond)
-                ->MinTime(0.1);
+            RegisterForFile("GiflibDecode", GiflibDecode, file, 0.1);
         }
     });
 }

@@ -78,11 +78,7 @@ void MemcpyCanvas(benchmark::State& state, const std::filesystem::path& file) {
 
 int main(int argc, char** argv) {
     return RunForEachFile(argc, argv, [](const std::filesystem::path& file) {
-        benchmark::RegisterBenchmark(BenchmarkName("Render", file).c_str(), RenderCanvas, file)
-            ->Unit(benchmark::kMicrosecond)
-            ->MinTime(0.2);
-        benchmark::RegisterBenchmark(BenchmarkName("Memcpy", file).c_str(), MemcpyCanvas, file)
-            ->Unit(benchmark::kMicrosecond)
-            ->MinTime(0.2);
+        RegisterForFile("Render", RenderCanvas, file, 0.2);
+        RegisterForFile("Memcpy", MemcpyCanvas, file, 0.2);
     });
 }

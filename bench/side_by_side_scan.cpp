@@ -37,8 +37,6 @@ void Scan(benchmark::State& state, const std::filesystem::path& file) {
 
 int main(int argc, char** argv) {
     return RunForEachFile(argc, argv, [](const std::filesystem::path& file) {
-        benchmark::RegisterBenchmark(BenchmarkName("Scan", file).c_str(), Scan, file)
-            ->Unit(benchmark::kMicrosecond)
-            ->MinTime(0.1);
+        RegisterForFile("Scan", Scan, file, 0.1);
     });
 }

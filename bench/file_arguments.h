@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -37,4 +38,24 @@ inline std::vector<uint8_t> FileBytes(const std::filesystem::path& path) {
 // apart in the JSON.
 inline std::string BenchmarkName(const char* measure, const std::filesystem::path& file) {
     return std::string(measure) + "/" + file.filename().string();
+}
+
+// Registers `measure` of `file` (the function is called with the file), timed in microseconds
+// over at least `minSeconds`.
+template <typename Function>
+void RegisterForFile(const char* measure, Function function, const std::filesystem::path& file,
+                     double minSeconds) {
+    benchmark::RegisterBenchmark(BenchmarkName(measure, file).c_str(), function, file)
+        ->Unit(benchmark::kMicrosecond)
+        ->MinTime(minSeconds);
+}
+
+// A side-by-side program's main: registers each file's benchmarks with `add`, then runs those
+// that the flags select.
+inline int RunForEachFile(int argc, char** argv,
+                          const std::function<void(const std::filesystem::path&)>& add) {
+    for (const auto& file : FileArguments(&argc, argv)) add(file);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }

@@ -12,18 +12,15 @@
 // image (VmHWM of /proc/self/status); "maxrss_kb" is getrusage's ru_maxrss, which Linux carries
 // over an exec from the process image before it, so a parent's size can hide it when a large
 // parent (a Python driver, say) starts this program.
-#include <dlfcn.h>
 #include <sys/resource.h>
-#include <tavoren_window.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <string>
 
-#include "bench/counting_window.h"
+#include "hosts/core/host_module.h"
+#include "hosts/core/window_host.h"
 #include "host/viewer_messages.h"
 #include "module/module_info.h"
 #include "tests/support/wide_path.h"
@@ -46,23 +43,6 @@ long HighWaterKb() {
         std::fclose(status);
     }
     return kb;
-}
-
-// The record of the module at `path`, or null with the reason printed.
-const ModuleInfo* LoadModule(const char* path) {
-    void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        std::fprintf(stderr, "peak_memory_player: cannot load %s: %s\n", path, dlerror());
-        return nullptr;
-    }
-    using GetModuleInfoFn = ModuleInfo* (*)(void*);
-    auto getInfo = reinterpret_cast<GetModuleInfoFn>(dlsym(handle, "GetTavorenModuleInfo"));
-    const ModuleInfo* info = getInfo ? getInfo(nullptr) : nullptr;
-    if (!info || !info->signature || std::strcmp(info->signature, "PelmTavorenModule") != 0) {
-        std::fprintf(stderr, "peak_memory_player: %s is not a Pelm module\n", path);
-        return nullptr;
-    }
-    return info;
 }
 
 struct Opened {
@@ -125,9 +105,9 @@ bool PlayAllFrames(const ModuleInfo& module, TavorenGif* viewer, CountingWindow&
     // The first step composes frame 0 and frame 1 (two paint requests); each further step
     // one frame, and the last goes round to frame 0 again.
     for (UINT32 step = 1; step <= frames; ++step) {
-        window.Forget();
+        window.ForgetInvalidations();
         module.handleMessage(viewer, VM_STEP, 0, 0);
-        if (!window.WaitFor(step == 1 ? 2 : 1, std::chrono::seconds(10))) {
+        if (!window.WaitForInvalidations(step == 1 ? 2 : 1, std::chrono::seconds(10))) {
             std::fprintf(stderr, "peak_memory_player: no paint request after step %u\n", step);
             return false;
         }
@@ -150,7 +130,7 @@ int Play(const ModuleInfo& module, const char* file) {
                height = static_cast<LONG>(opened.size[1]);
     bool played = false;
     {
-        CountingWindow window(width, height);
+        Registered<CountingWindow> window(width, height);
         played = module.attachWindow(opened.viewer, window.hwnd()) == 0 &&
                  PlayAllFrames(module, opened.viewer, window, opened.frames, width, height);
         // The viewer's teardown stops its worker, which asks this window for paints until then.
@@ -173,8 +153,13 @@ int main(int argc, char** argv) {
                      argv[0]);
         return 2;
     }
-    const ModuleInfo* module = LoadModule(argv[1]);
-    if (!module) return 1;
+    std::string error;
+    const auto loaded = HostModule::Open(argv[1], &error);
+    if (!loaded) {
+        std::fprintf(stderr, "peak_memory_player: %s\n", error.c_str());
+        return 1;
+    }
+    const ModuleInfo* module = &loaded->record();
     if (std::strcmp(argv[2], "--baseline") == 0) {
         std::printf("{\"baseline\": true, \"hwm_kb\": %ld, \"maxrss_kb\": %ld}\n", HighWaterKb(),
                     MaxResidentKb());

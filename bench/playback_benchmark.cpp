@@ -5,19 +5,17 @@
 // Run: build/linux/bin/playback_benchmark (about 25 s, most of it the 10 s pause).
 #include <benchmark/benchmark.h>
 #include <tavoren_platform_probe.h>
-#include <tavoren_window.h>
 #include <time.h>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <numeric>
 #include <optional>
 #include <random>
 #include <thread>
 #include <vector>
 
+#include "hosts/core/window_host.h"
 #include "playback/transport.h"
 #include "tests/support/viewer_harness.h"
 
@@ -29,54 +27,9 @@ double Milliseconds(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-// A window that notes when each invalidation arrives.
-class TimedWindow {
-  public:
-    TimedWindow() {
-        callbacks_ = {this,    ClientSize, ClientOrigin, Invalidate, Post,
-                      Present, Occluded,   nullptr,      nullptr};
-        hwnd_ = TavorenCreateWindow(&callbacks_);
-    }
-    ~TimedWindow() { TavorenDestroyWindow(hwnd_); }
-    HWND hwnd() const { return hwnd_; }
-
-    std::vector<Clock::time_point> WaitForInvalidations(size_t count) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return times_.size() >= count; });
-        return times_;
-    }
-    // The time of invalidation `index` (from 0), or nothing when it has not come in time.
-    std::optional<Clock::time_point> WaitForInvalidation(size_t index,
-                                                         std::chrono::milliseconds timeout) {
-        std::unique_lock lock(mutex_);
-        if (!changed_.wait_for(lock, timeout, [&] { return times_.size() > index; })) return {};
-        return times_[index];
-    }
-    size_t invalidations() {
-        std::lock_guard lock(mutex_);
-        return times_.size();
-    }
-
-  private:
-    static void ClientSize(void*, int* width, int* height) { *width = *height = 64; }
-    static void ClientOrigin(void*, int* x, int* y) { *x = *y = 0; }
-    static void Invalidate(void* context) {
-        auto* self = static_cast<TimedWindow*>(context);
-        const Clock::time_point now = Clock::now();
-        std::lock_guard lock(self->mutex_);
-        self->times_.push_back(now);
-        self->changed_.notify_all();
-    }
-    static int Post(void*, UINT, WPARAM, LPARAM) { return 1; }
-    static void Present(void*, const BYTE*, int, int, int) {}
-    static int Occluded(void*) { return 0; }
-
-    TavorenWindowCallbacks callbacks_;
-    HWND hwnd_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Clock::time_point> times_;
-};
+// A 64 x 64 window that notes when each paint request arrives.
+using TimedWindow = Registered<CountingWindow>;
+constexpr std::chrono::seconds kFramesTimeout{60};
 
 std::vector<uint8_t> Animation(unsigned frames, uint16_t size, uint16_t delay) {
     return BuildGif(SimpleAnimation(frames, size, size, delay));
@@ -116,12 +69,14 @@ void FramePacing(benchmark::State& state) {
     const double compose = CompositionMs(bytes, 4);
     std::vector<double> late;
     for (auto _ : state) {
-        TimedWindow window;
+        TimedWindow window(64, 64);
         TavorenGif* viewer = OpenOn(window.hwnd(), bytes);
         if (!viewer) return state.SkipWithError("open failed");
         Play(viewer);
-        const std::vector<Clock::time_point> times = window.WaitForInvalidations(kFrames + 1);
+        const bool played = window.WaitForInvalidations(kFrames + 1, kFramesTimeout);
         DestroyInstance(viewer);
+        if (!played) return state.SkipWithError("the frames did not come");
+        const std::vector<Clock::time_point> times = window.InvalidationTimes();
         for (size_t i = 1; i <= kFrames; ++i) {
             late.push_back(Milliseconds(times[i] - times[i - 1]) - 20.0 - compose);
         }
@@ -143,11 +98,11 @@ double ProcessCpuMs() {
 void PausedCpu(benchmark::State& state) {
     const std::vector<uint8_t> bytes = Animation(4, 64, 2);
     for (auto _ : state) {
-        TimedWindow window;
+        TimedWindow window(64, 64);
         TavorenGif* viewer = OpenOn(window.hwnd(), bytes);
         if (!viewer) return state.SkipWithError("open failed");
         Play(viewer);
-        window.WaitForInvalidations(3);
+        window.WaitForInvalidations(3, kFramesTimeout);
         PausePlayback(viewer);
         // The frame on screen runs out its 20 ms, then the worker waits without end.
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -166,7 +121,7 @@ void StopLatency(benchmark::State& state) {
     std::mt19937 random(5);
     std::vector<double> latencies;
     for (auto _ : state) {
-        TimedWindow window;
+        TimedWindow window(64, 64);
         TavorenGif* viewer = OpenOn(window.hwnd(), bytes);
         if (!viewer) return state.SkipWithError("open failed");
         for (int i = 0; i < 50; ++i) {
@@ -195,7 +150,7 @@ void ResumeLatency(benchmark::State& state) {
     std::vector<double> latencies;
     int lost = 0;
     for (auto _ : state) {
-        TimedWindow window;
+        TimedWindow window(64, 64);
         TavorenGif* viewer = OpenOn(window.hwnd(), bytes);
         if (!viewer) return state.SkipWithError("open failed");
         StepPlayback(viewer);
@@ -221,7 +176,7 @@ void ResumeLatency(benchmark::State& state) {
                 }
             }
             const std::optional<Clock::time_point> shown =
-                window.WaitForInvalidation(next, std::chrono::milliseconds(1000));
+                window.InvalidationTime(next, std::chrono::milliseconds(1000));
             if (shown) {
                 latencies.push_back(Milliseconds(*shown - *start));
             } else {

@@ -6,12 +6,13 @@
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <cstring>
-#include <random>
-
 #include <filesystem>
 #include <fstream>
+#include <random>
 
+#include "bench/giflib_decode.h"
 #include "tests/support/corpus.h"
 #include "tests/support/viewer_harness.h"
 
@@ -22,27 +23,18 @@ constexpr uint16_t kWidth = 1920, kHeight = 1080;
 
 const std::vector<uint8_t>& HdGif() {
     static const std::vector<uint8_t> bytes = [] {
-        GifImage image;
-        image.width = kWidth;
-        image.height = kHeight;
-        image.globalTable.resize(256);
-        for (int i = 0; i < 256; ++i)
-            image.globalTable[i] = {uint8_t(i), uint8_t(i / 2), uint8_t(255 - i)};
+        std::vector<GifColor> palette(256);
+        for (int i = 0; i < 256; ++i) palette[i] = {uint8_t(i), uint8_t(i / 2), uint8_t(255 - i)};
         std::mt19937 random(7);
-        for (unsigned f = 0; f < kFrames; ++f) {
-            GifFrame frame;
-            frame.width = kWidth;
-            frame.height = kHeight;
-            frame.control = GifControl{};
-            frame.control->delay = 4;
-            frame.control->disposal = 1;
-            frame.indices.assign(size_t{kWidth} * kHeight, static_cast<uint8_t>(f));
-            const size_t band = (f % 10) * (kHeight / 10) * size_t{kWidth};
-            for (size_t i = 0; i < size_t{kWidth} * (kHeight / 10); ++i) {
-                frame.indices[band + i] = static_cast<uint8_t>(random());
-            }
-            image.frames.push_back(std::move(frame));
-        }
+        const GifImage image =
+            PaintedAnimation(kFrames, kWidth, kHeight, 4, 1, palette,
+                             [&](unsigned f, std::vector<uint8_t>& indices) {
+                                 std::fill(indices.begin(), indices.end(), static_cast<uint8_t>(f));
+                                 const size_t band = (f % 10) * (kHeight / 10) * size_t{kWidth};
+                                 for (size_t i = 0; i < size_t{kWidth} * (kHeight / 10); ++i) {
+                                     indices[band + i] = static_cast<uint8_t>(random());
+                                 }
+                             });
         return BuildGif(image);
     }();
     return bytes;
@@ -100,45 +92,16 @@ void ComposeCorpusFrame(benchmark::State& state) {
 // giflib decoding the same frames into indices, nothing else.
 void GiflibDecodeFrame(benchmark::State& state) {
     const std::vector<uint8_t>& bytes = HdGif();
-    struct Reader {
-        const std::vector<uint8_t>* bytes;
-        size_t at;
-    };
     std::vector<GifByteType> line(kWidth);
     for (auto _ : state) {
         state.PauseTiming();
-        Reader reader{&bytes, 0};
+        GifMemoryReader reader{&bytes};
         int error = 0;
-        GifFileType* gif = DGifOpen(
-            &reader,
-            [](GifFileType* g, GifByteType* out, int n) {
-                auto* r = static_cast<Reader*>(g->UserData);
-                const size_t count =
-                    std::min<size_t>(static_cast<size_t>(n), r->bytes->size() - r->at);
-                std::memcpy(out, r->bytes->data() + r->at, count);
-                r->at += count;
-                return static_cast<int>(count);
-            },
-            &error);
+        GifFileType* gif = OpenGif(reader, &error);
         state.ResumeTiming();
         // Decode every frame, then count it as kFrames iterations' worth below.
-        GifRecordType type;
-        unsigned decoded = 0;
-        while (gif && DGifGetRecordType(gif, &type) == GIF_OK && type != TERMINATE_RECORD_TYPE) {
-            if (type == IMAGE_DESC_RECORD_TYPE) {
-                if (DGifGetImageDesc(gif) != GIF_OK) break;
-                for (int y = 0; y < gif->Image.Height; ++y)
-                    DGifGetLine(gif, line.data(), gif->Image.Width);
-                ++decoded;
-            } else if (type == EXTENSION_RECORD_TYPE) {
-                int code;
-                GifByteType* extension;
-                DGifGetExtension(gif, &code, &extension);
-                while (extension) DGifGetExtensionNext(gif, &extension);
-            }
-        }
-        if (gif) DGifCloseFile(gif, &error);
-        if (decoded != kFrames) state.SkipWithError("giflib failed");
+        const int decoded = DecodeAllFrames(gif, line, &error);
+        if (decoded != static_cast<int>(kFrames)) state.SkipWithError("giflib failed");
     }
     state.counters["ms/frame"] =
         benchmark::Counter(double(state.iterations()) * kFrames,

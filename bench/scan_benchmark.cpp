@@ -28,27 +28,18 @@ constexpr uint16_t kWidth = 512, kHeight = 384;
 const std::filesystem::path& BigGif() {
     static const std::filesystem::path path = [] {
         std::filesystem::path file = std::filesystem::temp_directory_path() / "tavoren-bench.gif";
-        GifImage image;
-        image.width = kWidth;
-        image.height = kHeight;
-        image.globalTable.resize(256);
-        for (int i = 0; i < 256; ++i) {
-            image.globalTable[i] = {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)};
-        }
+        std::vector<GifColor> palette(256);
+        for (int i = 0; i < 256; ++i) palette[i] = {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)};
         std::mt19937 random(1234);
-        for (unsigned f = 0; f < kFrames; ++f) {
-            GifFrame frame;
-            frame.width = kWidth;
-            frame.height = kHeight;
-            frame.control = GifControl{};
-            frame.control->delay = 4;
-            frame.indices.resize(size_t{kWidth} * kHeight);
-            for (auto& index : frame.indices) index = static_cast<uint8_t>(random());
-            image.frames.push_back(std::move(frame));
-        }
+        const GifImage image = PaintedAnimation(kFrames, kWidth, kHeight, 4, 0, palette,
+                                                [&](unsigned, std::vector<uint8_t>& indices) {
+                                                    for (auto& index : indices)
+                                                        index = static_cast<uint8_t>(random());
+                                                });
         std::vector<uint8_t> bytes = BuildGif(image);
         std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return file;
     }();
     return path;
@@ -99,7 +90,8 @@ void LoadAndScan(benchmark::State& state) {
     TavorenGif* viewer = CreateInstance(nullptr);
     const double before = ResidentMB();
     for (auto _ : state) {
-        INT32 result = LoadImageSource(viewer, path.c_str(), nullptr, 0, nullptr, 0, 0, nullptr, nullptr);
+        INT32 result =
+            LoadImageSource(viewer, path.c_str(), nullptr, 0, nullptr, 0, 0, nullptr, nullptr);
         if (result != 0 || viewer->frameCount != kFrames) state.SkipWithError("load failed");
     }
     // What a loaded viewer holds: the file's bytes and the frame index, no pixels.
@@ -122,7 +114,12 @@ void GiflibSlurp(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(ReadFileBytes)->ArgName("fresh")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(ReadFileBytes)
+    ->ArgName("fresh")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
 BENCHMARK(LoadAndScan)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(GiflibSlurp)->Unit(benchmark::kMillisecond)->Iterations(3);
 

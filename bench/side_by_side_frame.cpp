@@ -20,6 +20,7 @@
 #include <string>
 
 #include "bench/file_arguments.h"
+#include "bench/giflib_decode.h"
 #include "tests/support/viewer_harness.h"
 
 namespace {
@@ -52,48 +53,10 @@ void Compose(benchmark::State& state, const std::filesystem::path& file) {
     state.counters["height"] = harness.viewer()->height;
 }
 
-struct MemoryReader {
-    const std::vector<uint8_t>* bytes;
-    size_t at;
-
-    static int Read(GifFileType* gif, GifByteType* out, int wanted) {
-        auto* self = static_cast<MemoryReader*>(gif->UserData);
-        const size_t count =
-            std::min<size_t>(static_cast<size_t>(wanted), self->bytes->size() - self->at);
-        std::memcpy(out, self->bytes->data() + self->at, count);
-        self->at += count;
-        return static_cast<int>(count);
-    }
-};
-
 // Every frame's indices; the number decoded, or -1 with giflib's error code in `error`.
 int DecodeAllFrames(const std::vector<uint8_t>& bytes, std::vector<GifByteType>& line, int* error) {
-    MemoryReader reader{&bytes, 0};
-    GifFileType* gif = DGifOpen(&reader, &MemoryReader::Read, error);
-    if (!gif) return -1;
-    int decoded = 0;
-    GifRecordType type;
-    bool ok = true;
-    while (ok && (ok = DGifGetRecordType(gif, &type) == GIF_OK) && type != TERMINATE_RECORD_TYPE) {
-        if (type == IMAGE_DESC_RECORD_TYPE) {
-            ok = DGifGetImageDesc(gif) == GIF_OK;
-            const int width = gif->Image.Width, height = gif->Image.Height;
-            if (ok && static_cast<size_t>(width) > line.size()) line.resize(width);
-            for (int y = 0; ok && y < height; ++y) {
-                ok = DGifGetLine(gif, line.data(), width) == GIF_OK;
-            }
-            decoded += ok ? 1 : 0;
-        } else if (type == EXTENSION_RECORD_TYPE) {
-            int code = 0;
-            GifByteType* extension = nullptr;
-            ok = DGifGetExtension(gif, &code, &extension) == GIF_OK;
-            while (ok && extension) ok = DGifGetExtensionNext(gif, &extension) == GIF_OK;
-        }
-    }
-    if (!ok) *error = gif->Error;
-    int closeError = 0;
-    DGifCloseFile(gif, &closeError);
-    return ok ? decoded : -1;
+    GifMemoryReader reader{&bytes};
+    return DecodeAllFrames(OpenGif(reader, error), line, error);
 }
 
 void GiflibDecode(benchmark::State& state, const std::filesystem::path& file) {
@@ -144,23 +107,12 @@ void WebPAnimDecode(benchmark::State& state, const std::filesystem::path& file) 
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (const auto& file : FileArguments(&argc, argv)) {
-        benchmark::RegisterBenchmark(BenchmarkName("Compose", file).c_str(), Compose, file)
-            ->Unit(benchmark::kMicrosecond)
-            ->MinTime(0.1);
+    return RunForEachFile(argc, argv, [](const std::filesystem::path& file) {
+        RegisterForFile("Compose", Compose, file, 0.1);
         if (IsWebP(FileBytes(file))) {
-            benchmark::RegisterBenchmark(BenchmarkName("WebPAnimDecode", file).c_str(),
-                                         WebPAnimDecode, file)
-                ->Unit(benchmark::kMicrosecond)
-                ->MinTime(0.1);
+            RegisterForFile("WebPAnimDecode", WebPAnimDecode, file, 0.1);
         } else {
-            benchmark::RegisterBenchmark(BenchmarkName("GiflibDecode", file).c_str(), GiflibDecode,
-                                         file)
-                ->Unit(benchmark::kMicrosecond)
-                ->MinTime(0.1);
+            RegisterForFile("GiflibDecode", GiflibDecode, file, 0.1);
         }
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    });
 }

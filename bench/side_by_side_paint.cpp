@@ -15,7 +15,7 @@
 #include <cstring>
 #include <vector>
 
-#include "bench/counting_window.h"
+#include "hosts/core/window_host.h"
 #include "bench/file_arguments.h"
 #include "module/entry_points.h"
 #include "module/tavoren_gif.h"
@@ -33,7 +33,7 @@ void RenderCanvas(benchmark::State& state, const std::filesystem::path& file) {
     }
     const LONG width = static_cast<LONG>(viewer->width), height = static_cast<LONG>(viewer->height);
     {
-        CountingWindow window(width, height);
+        Registered<CountingWindow> window(width, height);
         if (AttachWindow(viewer, window.hwnd()) != 0 || !viewer->ComposeFrame()) {
             DestroyInstance(viewer);
             return state.SkipWithError("the module did not compose frame 0");
@@ -77,15 +77,8 @@ void MemcpyCanvas(benchmark::State& state, const std::filesystem::path& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (const auto& file : FileArguments(&argc, argv)) {
-        benchmark::RegisterBenchmark(BenchmarkName("Render", file).c_str(), RenderCanvas, file)
-            ->Unit(benchmark::kMicrosecond)
-            ->MinTime(0.2);
-        benchmark::RegisterBenchmark(BenchmarkName("Memcpy", file).c_str(), MemcpyCanvas, file)
-            ->Unit(benchmark::kMicrosecond)
-            ->MinTime(0.2);
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunForEachFile(argc, argv, [](const std::filesystem::path& file) {
+        RegisterForFile("Render", RenderCanvas, file, 0.2);
+        RegisterForFile("Memcpy", MemcpyCanvas, file, 0.2);
+    });
 }

@@ -36,12 +36,7 @@ void Scan(benchmark::State& state, const std::filesystem::path& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (const auto& file : FileArguments(&argc, argv)) {
-        benchmark::RegisterBenchmark(BenchmarkName("Scan", file).c_str(), Scan, file)
-            ->Unit(benchmark::kMicrosecond)
-            ->MinTime(0.1);
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunForEachFile(argc, argv, [](const std::filesystem::path& file) {
+        RegisterForFile("Scan", Scan, file, 0.1);
+    });
 }

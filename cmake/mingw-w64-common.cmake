@@ -7,16 +7,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_OBJDUMP ${MINGW_TRIPLE}-objdump CACHE FILEPATH "objdump for the target")
 
-# Tests run under Wine; the test script sets WINEPREFIX and keeps the wineserver alive. Each
-# target runs under the loader of its own width: Debian's `wine` script prefers the 32-bit
-# loader whenever wine32 is installed, and that loader cannot start where the kernel refuses
-# 32-bit programs, even for a 64-bit executable.
-# (Not WINE_PROGRAM, which older build trees cached as that script.)
+# Tests run under Wine, each target under the loader of its own width, in the environment that
+# tools/wine-env defines (the one place that does): tools/wine-run starts them. The test
+# script makes the prefix and keeps the wineserver alive.
+get_filename_component(tavoren_wine_run ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run ABSOLUTE)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-  find_program(TAVOREN_WINE_LOADER NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
+  set(CMAKE_CROSSCOMPILING_EMULATOR bash ${tavoren_wine_run} 64)
 else()
-  # May be absent or unable to run: tools/test-all then runs only this target's checks that
-  # need no execution and reports the rest as skipped.
-  find_program(TAVOREN_WINE_LOADER NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
+  # The 32-bit loader may be absent or unable to run: tools/test-all then runs only this
+  # target's checks that need no execution and reports the rest as skipped.
+  set(CMAKE_CROSSCOMPILING_EMULATOR bash ${tavoren_wine_run} 32)
 endif()
-set(CMAKE_CROSSCOMPILING_EMULATOR ${TAVOREN_WINE_LOADER})

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "support/gif_builder.h"
-#include "support/webp_builder.h"
+#include "tests/support/gif_builder.h"
+#include "tests/support/webp_builder.h"
 
 namespace {
 

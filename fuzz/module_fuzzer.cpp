@@ -15,7 +15,7 @@
 #include "live_objects_check.h"
 #include "module/entry_points.h"
 #include "module/tavoren_gif.h"
-#include "support/test_window.h"
+#include "tests/support/test_window.h"
 #include "work_budget.h"
 
 using Microsoft::WRL::ComPtr;

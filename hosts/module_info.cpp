@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "host_module.h"
+#include "hosts/core/host_module.h"
 #include "module/module_info.h"
 
 #if defined(_WIN32)

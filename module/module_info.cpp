@@ -9,8 +9,8 @@ namespace {
 
 // Writable static storage, filled at build time and never read or changed by the module.
 ModuleInfo moduleInfo = {
-    "PelmTavorenModule",
-    2,
+    kModuleSignature,
+    kModuleHeaderValue,
     {0, 0},
     "TavorenGif2",
     "*.gif|*.webp",
@@ -22,7 +22,7 @@ ModuleInfo moduleInfo = {
     AttachWindow,
     Render,
     HandleMessage,
-    0x9875,
+    kModuleTrailerValue,
 };
 
 }  // namespace

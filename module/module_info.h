@@ -42,6 +42,11 @@ struct ModuleInfo {
     INT32 trailerValue;
 };
 
+// The record's fixed values, by which a host knows a Pelm module before it calls into it.
+inline constexpr char kModuleSignature[] = "PelmTavorenModule";
+inline constexpr INT32 kModuleHeaderValue = 2;
+inline constexpr INT32 kModuleTrailerValue = 0x9875;
+
 static_assert(sizeof(WCHAR) == 2, "the record's wide strings are UTF-16");
 
 #if UINTPTR_MAX == UINT64_MAX

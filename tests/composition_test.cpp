@@ -1,8 +1,8 @@
 // Frames composed with their disposal methods, read back from the window pixel by pixel.
 #include <gtest/gtest.h>
 
-#include "support/faulty_decoder.h"
-#include "support/viewer_harness.h"
+#include "tests/support/faulty_decoder.h"
+#include "tests/support/viewer_harness.h"
 
 namespace {
 

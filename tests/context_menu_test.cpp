@@ -8,7 +8,7 @@
 
 #include "host/context_menu.h"
 #include "playback/transport.h"
-#include "support/viewer_test.h"
+#include "tests/support/viewer_test.h"
 
 // Found by argument-dependent lookup, so failures show the items.
 void PrintTo(const TestWindow::MenuItem& item, std::ostream* out) {

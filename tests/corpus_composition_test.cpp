@@ -12,10 +12,10 @@
 #include <set>
 #include <string>
 
-#include "support/corpus.h"
-#include "support/flattened_canvas.h"
-#include "support/platform_info.h"
-#include "support/viewer_harness.h"
+#include "tests/support/corpus.h"
+#include "tests/support/flattened_canvas.h"
+#include "tests/support/platform_info.h"
+#include "tests/support/viewer_harness.h"
 
 namespace {
 

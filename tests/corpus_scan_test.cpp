@@ -10,10 +10,10 @@
 #include <sstream>
 #include <string_view>
 
-#include "support/corpus.h"
-#include "support/load_recorder.h"
-#include "support/platform_info.h"
-#include "support/wide_path.h"
+#include "tests/support/corpus.h"
+#include "tests/support/load_recorder.h"
+#include "tests/support/platform_info.h"
+#include "tests/support/wide_path.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/test_window.h"
+#include "tests/support/test_window.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -7,7 +7,7 @@
 
 #include "host/viewer_messages.h"
 #include "playback/transport.h"
-#include "support/viewer_test.h"
+#include "tests/support/viewer_test.h"
 
 namespace {
 

@@ -9,17 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "colour.h"
-#include "file_filter.h"
-#include "folder_listing.h"
-#include "host_defaults.h"
-#include "host_module.h"
-#include "host_session.h"
-#include "key_map.h"
-#include "status_text.h"
-#include "support/gif_builder.h"
-#include "support/test_window.h"
-#include "view_geometry.h"
+#include "hosts/core/colour.h"
+#include "hosts/core/file_filter.h"
+#include "hosts/core/folder_listing.h"
+#include "hosts/core/host_defaults.h"
+#include "hosts/core/host_module.h"
+#include "hosts/core/host_session.h"
+#include "hosts/core/key_map.h"
+#include "hosts/core/status_text.h"
+#include "tests/support/gif_builder.h"
+#include "tests/support/test_window.h"
+#include "hosts/core/view_geometry.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <random>
 
-#include "support/platform_info.h"
-#include "support/viewer_harness.h"
+#include "tests/support/platform_info.h"
+#include "tests/support/viewer_harness.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 
 #include <cstring>
 
-#include "support/gif_builder.h"
-#include "support/platform_info.h"
+#include "tests/support/gif_builder.h"
+#include "tests/support/platform_info.h"
 
 #if TAVOREN_HAS_WEBP_BUILDER
-#include "support/webp_builder.h"
+#include "tests/support/webp_builder.h"
 #endif
 
 namespace {

@@ -18,17 +18,17 @@
 
 #include "host/viewer_messages.h"
 #include "playback/transport.h"
-#include "support/corpus.h"
-#include "support/gif_builder.h"
-#include "support/live_counts.h"
-#include "support/load_recorder.h"
-#include "support/platform_info.h"
-#include "support/resident_memory.h"
-#include "support/return_watchdog.h"
-#include "support/test_window.h"
-#include "support/wide_path.h"
+#include "tests/support/corpus.h"
+#include "tests/support/gif_builder.h"
+#include "tests/support/live_counts.h"
+#include "tests/support/load_recorder.h"
+#include "tests/support/platform_info.h"
+#include "tests/support/resident_memory.h"
+#include "tests/support/return_watchdog.h"
+#include "tests/support/test_window.h"
+#include "tests/support/wide_path.h"
 #if TAVOREN_HAS_WEBP_BUILDER
-#include "support/webp_builder.h"
+#include "tests/support/webp_builder.h"
 #endif
 
 namespace {

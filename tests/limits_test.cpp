@@ -9,13 +9,13 @@
 #include <atomic>
 
 #include "playback/transport.h"
-#include "support/corpus.h"
-#include "support/limit_images.h"
-#include "support/live_counts.h"
-#include "support/load_recorder.h"
-#include "support/platform_info.h"
-#include "support/test_window.h"
-#include "support/worker_waits.h"
+#include "tests/support/corpus.h"
+#include "tests/support/limit_images.h"
+#include "tests/support/live_counts.h"
+#include "tests/support/load_recorder.h"
+#include "tests/support/platform_info.h"
+#include "tests/support/test_window.h"
+#include "tests/support/worker_waits.h"
 
 #if !defined(_WIN32)
 #include <tavoren_platform_probe.h>

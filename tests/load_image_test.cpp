@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "support/gif_builder.h"
-#include "support/load_recorder.h"
-#include "support/platform_info.h"
-#include "support/temporary_file.h"
-#include "support/wide_path.h"
+#include "tests/support/gif_builder.h"
+#include "tests/support/load_recorder.h"
+#include "tests/support/platform_info.h"
+#include "tests/support/temporary_file.h"
+#include "tests/support/wide_path.h"
 
 namespace {
 

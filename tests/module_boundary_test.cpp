@@ -10,7 +10,7 @@
 #if defined(_WIN32)
 #include "module_version.h"
 #endif
-#include "support/module_loader.h"
+#include "tests/support/module_loader.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <string>
 
 #include "module/module_info.h"
-#include "support/gif_builder.h"
-#include "support/module_loader.h"
-#include "support/platform_info.h"
-#include "support/temporary_file.h"
-#include "support/test_window.h"
+#include "tests/support/gif_builder.h"
+#include "tests/support/module_loader.h"
+#include "tests/support/platform_info.h"
+#include "tests/support/temporary_file.h"
+#include "tests/support/test_window.h"
 
 #if !defined(_WIN32)
 #include <tavoren_platform_probe.h>

@@ -3,8 +3,8 @@
 // nothing may be drawn.
 #include <gtest/gtest.h>
 
-#include "support/platform_info.h"
-#include "support/viewer_harness.h"
+#include "tests/support/platform_info.h"
+#include "tests/support/viewer_harness.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "support/gif_builder.h"
-#include "support/host_process.h"
-#include "support/screen_capture.h"
+#include "tests/support/gif_builder.h"
+#include "tests/support/host_process.h"
+#include "tests/support/screen_capture.h"
 
 namespace {
 

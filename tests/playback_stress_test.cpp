@@ -9,11 +9,11 @@
 
 #include "analysis/recompute_timing.h"
 #include "playback/transport.h"
-#include "support/live_counts.h"
-#include "support/load_recorder.h"
-#include "support/platform_info.h"
-#include "support/test_window.h"
-#include "support/gif_builder.h"
+#include "tests/support/live_counts.h"
+#include "tests/support/load_recorder.h"
+#include "tests/support/platform_info.h"
+#include "tests/support/test_window.h"
+#include "tests/support/gif_builder.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include "analysis/recompute_timing.h"
 #include "host/viewer_messages.h"
 #include "playback/transport.h"
-#include "support/faulty_decoder.h"
-#include "support/viewer_harness.h"
-#include "support/worker_waits.h"
+#include "tests/support/faulty_decoder.h"
+#include "tests/support/viewer_harness.h"
+#include "tests/support/worker_waits.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 
 #include "analysis/recompute_timing.h"
 #include "playback/transport.h"
-#include "support/viewer_test.h"
-#include "support/wait_gate.h"
-#include "support/worker_waits.h"
+#include "tests/support/viewer_test.h"
+#include "tests/support/wait_gate.h"
+#include "tests/support/worker_waits.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 
 #include "host/viewer_messages.h"
 #include "playback/transport.h"
-#include "support/faulty_decoder.h"
-#include "support/live_counts.h"
-#include "support/viewer_test.h"
-#include "support/wait_gate.h"
-#include "support/worker_waits.h"
+#include "tests/support/faulty_decoder.h"
+#include "tests/support/live_counts.h"
+#include "tests/support/viewer_test.h"
+#include "tests/support/wait_gate.h"
+#include "tests/support/worker_waits.h"
 
 #if !defined(_WIN32)
 #include <tavoren_platform_probe.h>

@@ -9,7 +9,7 @@
 
 #include "module/entry_points.h"
 #include "module/tavoren_gif.h"
-#include "support/fake_unknown.h"
+#include "tests/support/fake_unknown.h"
 
 namespace {
 

@@ -9,14 +9,14 @@
 #include <iterator>
 #include <vector>
 
-#include "support/flattened_canvas.h"
-#include "support/platform_info.h"
-#include "support/viewer_harness.h"
+#include "tests/support/flattened_canvas.h"
+#include "tests/support/platform_info.h"
+#include "tests/support/viewer_harness.h"
 
 #if TAVOREN_HAS_WEBP_BUILDER
 #include <webp/demux.h>
 
-#include "support/webp_builder.h"
+#include "tests/support/webp_builder.h"
 #endif
 
 namespace {

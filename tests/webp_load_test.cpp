@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "analysis/recompute_timing.h"
-#include "support/load_recorder.h"
-#include "support/platform_info.h"
+#include "tests/support/load_recorder.h"
+#include "tests/support/platform_info.h"
 
 #if TAVOREN_HAS_WEBP_BUILDER
-#include "support/webp_builder.h"
+#include "tests/support/webp_builder.h"
 #endif
 
 namespace {

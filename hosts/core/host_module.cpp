@@ -1,5 +1,6 @@
 #include "host_module.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "module/module_info.h"
@@ -12,13 +13,10 @@
 
 namespace {
 
-constexpr char kSignature[] = "PelmTavorenModule";
-constexpr INT32 kHeaderValue = 2;
-constexpr INT32 kTrailerValue = 0x9875;
 using GetModuleInfoFn = ModuleInfo* (*)(void*);
+constexpr char kModuleFile[] = "Pelm_TavorenGif" PELM_MODULE_SUFFIX;
 
 #if defined(_WIN32)
-constexpr char kModuleFile[] = "Pelm_TavorenGif" PELM_MODULE_SUFFIX;
 
 void* LoadLibraryAt(const std::filesystem::path& path, std::string* error) {
     HMODULE handle = LoadLibraryW(std::filesystem::absolute(path).c_str());
@@ -28,7 +26,7 @@ void* LoadLibraryAt(const std::filesystem::path& path, std::string* error) {
     return reinterpret_cast<void*>(handle);
 }
 
-void* Symbol(void* library, const char* name) {
+void* LibrarySymbol(void* library, const char* name) {
     // Through void (*)(): the one function type that GCC lets every other convert to silently.
     return reinterpret_cast<void*>(
         reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(library), name)));
@@ -38,8 +36,6 @@ void Unload(void* library) {
     FreeLibrary(static_cast<HMODULE>(library));
 }
 #else
-constexpr char kModuleFile[] = "Pelm_TavorenGif.so";
-
 void* LoadLibraryAt(const std::filesystem::path& path, std::string* error) {
     // Local: the module's symbols stay its own; the stand-in it links is shared with the host.
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -50,7 +46,7 @@ void* LoadLibraryAt(const std::filesystem::path& path, std::string* error) {
     return handle;
 }
 
-void* Symbol(void* library, const char* name) {
+void* LibrarySymbol(void* library, const char* name) {
     return dlsym(library, name);
 }
 
@@ -59,18 +55,25 @@ void Unload(void* library) {
 }
 #endif
 
+std::string Hex(INT32 value) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%X", static_cast<unsigned>(value));
+    return text;
+}
+
 // Why the record is not one this host can drive; empty when it is.
 std::string RecordFault(const ModuleInfo* info) {
     if (!info) return "GetTavorenModuleInfo answers no record";
-    if (!info->signature || std::strcmp(info->signature, kSignature) != 0) {
-        return std::string("its record is not signed \"") + kSignature + "\"";
+    if (!info->signature || std::strcmp(info->signature, kModuleSignature) != 0) {
+        return std::string("its record is not signed \"") + kModuleSignature + "\"";
     }
-    if (info->headerValue != kHeaderValue) {
-        return "its record's header value is " + std::to_string(info->headerValue) + ", not 2";
+    if (info->headerValue != kModuleHeaderValue) {
+        return "its record's header value is " + std::to_string(info->headerValue) + ", not " +
+               std::to_string(kModuleHeaderValue);
     }
-    if (info->trailerValue != kTrailerValue) {
-        return "its record's trailer value is " + std::to_string(info->trailerValue) +
-               ", not 0x9875";
+    if (info->trailerValue != kModuleTrailerValue) {
+        return "its record's trailer value is " + Hex(info->trailerValue) + ", not " +
+               Hex(kModuleTrailerValue);
     }
     if (!info->createInstance || !info->destroyInstance || !info->loadImageSource ||
         !info->attachWindow || !info->render || !info->handleMessage) {
@@ -85,7 +88,8 @@ std::shared_ptr<const HostModule> HostModule::Open(const std::filesystem::path& 
                                                    std::string* error) {
     void* library = LoadLibraryAt(path, error);
     if (!library) return nullptr;
-    auto getInfo = reinterpret_cast<GetModuleInfoFn>(Symbol(library, "GetTavorenModuleInfo"));
+    auto getInfo =
+        reinterpret_cast<GetModuleInfoFn>(LibrarySymbol(library, "GetTavorenModuleInfo"));
     if (!getInfo) {
         *error = path.string() + " has no GetTavorenModuleInfo: not a Pelm module";
         Unload(library);
@@ -103,6 +107,10 @@ std::shared_ptr<const HostModule> HostModule::Open(const std::filesystem::path& 
 
 HostModule::~HostModule() {
     Unload(library_);
+}
+
+void* HostModule::Symbol(const char* name) const {
+    return LibrarySymbol(library_, name);
 }
 
 std::string HostModule::fileFilter() const {

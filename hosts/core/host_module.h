@@ -24,6 +24,8 @@ class HostModule {
     std::string moduleId() const;
     // The record itself, for the viewer's calls; valid while this lives.
     const ModuleInfo& record() const { return *record_; }
+    // An export of the library by name (the record's, for one), or null; valid while this lives.
+    void* Symbol(const char* name) const;
 
   private:
     HostModule(void* library, const ModuleInfo* record) : library_(library), record_(record) {}

@@ -5,7 +5,7 @@
 #include <cwchar>
 #include <vector>
 
-#include "colour.h"
+#include "hosts/core/colour.h"
 
 const wchar_t kUsage[] =
     L"usage: pelm-host [--module PATH] [--background RRGGBB] [--topmost] [FILE | FOLDER]\n"

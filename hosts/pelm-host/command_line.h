@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "host_defaults.h"
+#include "hosts/core/host_defaults.h"
 
 struct HostOptions {
     std::wstring modulePath;  // empty: the module beside the executable

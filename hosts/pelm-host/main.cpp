@@ -9,7 +9,7 @@
 
 #include "command_line.h"
 #include "host_error.h"
-#include "host_module.h"
+#include "hosts/core/host_module.h"
 #include "viewer_window.h"
 
 namespace {

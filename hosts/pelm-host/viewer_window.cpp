@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "demo_animation.h"
-#include "host_defaults.h"
+#include "hosts/demo/demo_animation.h"
+#include "hosts/core/host_defaults.h"
 
 const wchar_t kViewerWindowClass[] = L"PelmHostWindow";
 

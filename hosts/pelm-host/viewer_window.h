@@ -11,7 +11,7 @@
 #include <string>
 
 #include "command_line.h"
-#include "host_session.h"
+#include "hosts/core/host_session.h"
 
 // The window class, fixed so that tests and tools can find the host's window.
 extern const wchar_t kViewerWindowClass[];

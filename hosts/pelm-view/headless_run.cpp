@@ -14,12 +14,12 @@
 #include <optional>
 #include <string>
 
-#include "demo_animation.h"
+#include "hosts/demo/demo_animation.h"
 #include "headless_window.h"
 #include "host/viewer_messages.h"
-#include "host_module.h"
-#include "module_viewer.h"
-#include "view_geometry.h"
+#include "hosts/core/host_module.h"
+#include "hosts/core/module_viewer.h"
+#include "hosts/core/view_geometry.h"
 
 namespace {
 

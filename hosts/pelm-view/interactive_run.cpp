@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "host_module.h"
+#include "hosts/core/host_module.h"
 #include "main_window.h"
 
 namespace {

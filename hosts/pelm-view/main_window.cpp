@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <climits>
 
-#include "demo_animation.h"
-#include "host_defaults.h"
+#include "hosts/demo/demo_animation.h"
+#include "hosts/core/host_defaults.h"
 #include "view_widget.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "host_session.h"
+#include "hosts/core/host_session.h"
 
 class QLabel;
 class QProgressBar;

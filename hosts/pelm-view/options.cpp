@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "colour.h"
+#include "hosts/core/colour.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "host_defaults.h"
+#include "hosts/core/host_defaults.h"
 
 struct Options {
     bool headless = false;

@@ -10,9 +10,9 @@
 #include <functional>
 #include <optional>
 
-#include "host_session.h"
+#include "hosts/core/host_session.h"
 #include "presented_frame.h"
-#include "registered_window.h"
+#include "hosts/core/window_host.h"
 
 class ViewWidget : public QWidget, public WindowHost {
   public:

@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
-#include "host_module.h"
-#include "main_window.h"
-#include "support/gif_builder.h"
-#include "support/live_counts.h"
-#include "view_widget.h"
+#include "hosts/core/host_module.h"
+#include "hosts/pelm-view/main_window.h"
+#include "tests/support/gif_builder.h"
+#include "tests/support/live_counts.h"
+#include "hosts/pelm-view/view_widget.h"
 
 namespace {
 

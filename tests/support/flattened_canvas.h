@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "support/viewer_harness.h"
+#include "tests/support/viewer_harness.h"
 
 // Exact where the reference is opaque or transparent, within one where it is partly
 // transparent (premultiplied rounding may differ there). Reports the first three wrong pixels

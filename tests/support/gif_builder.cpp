@@ -231,15 +231,27 @@ GifFrame SolidFrame(uint16_t left, uint16_t top, uint16_t width, uint16_t height
     return frame;
 }
 
-GifImage SimpleAnimation(unsigned count, uint16_t width, uint16_t height, uint16_t delay,
-                         uint8_t disposal) {
+GifImage PaintedAnimation(unsigned count, uint16_t width, uint16_t height, uint16_t delay,
+                          uint8_t disposal, std::vector<GifColor> palette,
+                          const std::function<void(unsigned, std::vector<uint8_t>&)>& paint) {
     GifImage image;
     image.width = width;
     image.height = height;
-    image.globalTable = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    image.globalTable = std::move(palette);
     for (unsigned i = 0; i < count; ++i) {
-        image.frames.push_back(
-            SolidFrame(0, 0, width, height, static_cast<uint8_t>(i % 4), delay, disposal));
+        GifFrame frame = SolidFrame(0, 0, width, height, 0, delay, disposal);
+        paint(i, frame.indices);
+        image.frames.push_back(std::move(frame));
     }
     return image;
+}
+
+GifImage SimpleAnimation(unsigned count, uint16_t width, uint16_t height, uint16_t delay,
+                         uint8_t disposal) {
+    return PaintedAnimation(count, width, height, delay, disposal,
+                            {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}},
+                            [](unsigned i, std::vector<uint8_t>& indices) {
+                                std::fill(indices.begin(), indices.end(),
+                                          static_cast<uint8_t>(i % 4));
+                            });
 }

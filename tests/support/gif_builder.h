@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,6 +71,13 @@ GifFrame SolidFrame(uint16_t left, uint16_t top, uint16_t width, uint16_t height
 // loop extension.
 GifImage SimpleAnimation(unsigned count, uint16_t width, uint16_t height, uint16_t delay,
                          uint8_t disposal = 1);
+
+// `count` full-screen frames of width x height on `palette` as the global table, each with a
+// control block of the given delay (hundredths) and disposal; frame i's width * height indices
+// are what `paint(i, indices)` leaves in a list of zeros. No loop extension.
+GifImage PaintedAnimation(unsigned count, uint16_t width, uint16_t height, uint16_t delay,
+                          uint8_t disposal, std::vector<GifColor> palette,
+                          const std::function<void(unsigned, std::vector<uint8_t>&)>& paint);
 
 // The GIF LZW code stream for `indices` at the given minimum code size (2..8), before it is cut
 // into sub-blocks. Exposed so that tests can build data streams of their own.

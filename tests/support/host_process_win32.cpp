@@ -1,4 +1,4 @@
-#include "support/host_process.h"
+#include "tests/support/host_process.h"
 
 #include <cwchar>
 #include <vector>

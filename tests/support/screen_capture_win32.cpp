@@ -1,4 +1,4 @@
-#include "support/screen_capture.h"
+#include "tests/support/screen_capture.h"
 
 #include <algorithm>
 

@@ -10,7 +10,7 @@
 #include <system_error>
 #include <vector>
 
-#include "support/wide_path.h"
+#include "tests/support/wide_path.h"
 
 class TemporaryFile {
   public:

@@ -1,5 +1,5 @@
 // A window for the painting tests to hand the module, and to read back what it shows.
-// Linux: a window registered through tavoren_window.h that keeps the last presented frame.
+// Linux: a window of the host core's window adapter that keeps the last presented frame.
 // Windows: a real borderless top-level window at the screen's top-left corner, topmost so
 // nothing covers it, read back through GDI.
 #pragma once
@@ -13,13 +13,18 @@
 #include <vector>
 
 #if !defined(_WIN32)
-#include <tavoren_window.h>
-
 #include <condition_variable>
 #include <mutex>
+#include <optional>
+
+#include "hosts/core/window_host.h"
 #endif
 
+#if defined(_WIN32)
 class TestWindow {
+#else
+class TestWindow : private WindowHost {
+#endif
   public:
     using Message = std::tuple<UINT, WPARAM, LPARAM>;
 
@@ -42,7 +47,9 @@ class TestWindow {
     TestWindow(const TestWindow&) = delete;
     TestWindow& operator=(const TestWindow&) = delete;
 
-    HWND hwnd() const { return hwnd_; }
+    HWND hwnd() const {
+        return hwnd_;
+    }
 
     // The client area as 0xAARRGGBB, row-major, client width * client height.
     // Linux: the last presented frame, premultiplied as presented; all 0 before the first.
@@ -81,8 +88,12 @@ class TestWindow {
 
     // Linux: the window's menu tracker. Windows: the real menu, read when it opens and driven
     // by keys posted from its idle notification. Without a script, menus are dismissed.
-    void SetMenuScript(MenuScript script) { menuScript_ = std::move(script); }
-    int menusShown() const { return menusShown_; }
+    void SetMenuScript(MenuScript script) {
+        menuScript_ = std::move(script);
+    }
+    int menusShown() const {
+        return menusShown_;
+    }
     // Menus that the application ended while they were tracked (EndMenu). Linux: the
     // tracker was asked to close. Windows: the keys of the script's choice reached the window
     // because the loop had ended before it read them (this pumps to see them); a menu that a
@@ -98,17 +109,19 @@ class TestWindow {
     template <typename Done>
     bool PumpUntil(Done done, unsigned timeoutMs, unsigned pollMs = INFINITE);
 #else
-    static UINT_PTR TrackMenu(void* context, const TavorenMenuItem* items, int count, int x, int y);
-    static void EndMenu(void* context);
-    static void ClientSize(void* context, int* width, int* height);
-    static void ClientOrigin(void* context, int* x, int* y);
-    static void Invalidate(void* context);
-    static int Post(void* context, UINT message, WPARAM wParam, LPARAM lParam);
-    static void Present(void* context, const BYTE* pixels, int width, int height, int stride);
-    static int Occluded(void* context);
+    // WindowHost.
+    void ClientSize(int* width, int* height) override;
+    void ClientOrigin(int* x, int* y) override;
+    void Invalidate() override;
+    bool Post(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void Present(const BYTE* pixels, int width, int height, int stride) override;
+    bool Occluded() override;
+    UINT_PTR TrackMenu(const TavorenMenuItem* items, int count, int x, int y) override;
+    void EndTrackedMenu() override;
     std::vector<uint32_t> CaptureLocked() const;
 
-    TavorenWindowCallbacks callbacks_;
+    // Ended first in the destructor, so that no callback meets a member already gone.
+    std::optional<RegisteredWindow> registration_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     int width_, height_;

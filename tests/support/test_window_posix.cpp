@@ -1,4 +1,4 @@
-#include "support/test_window.h"
+#include "tests/support/test_window.h"
 
 #include <algorithm>
 #include <chrono>
@@ -7,14 +7,12 @@
 
 TestWindow::TestWindow(int clientWidth, int clientHeight)
     : width_(clientWidth), height_(clientHeight) {
-    // The stand-in keeps a pointer to the callbacks: they live as long as the window.
-    callbacks_ = {this,    ClientSize, ClientOrigin, Invalidate, Post,
-                  Present, Occluded,   TrackMenu,    EndMenu};
-    hwnd_ = TavorenCreateWindow(&callbacks_);
+    registration_.emplace(static_cast<WindowHost&>(*this));
+    hwnd_ = registration_->hwnd();
 }
 
 TestWindow::~TestWindow() {
-    if (hwnd_) TavorenDestroyWindow(hwnd_);
+    registration_.reset();
 }
 
 std::vector<uint32_t> TestWindow::Capture() const {
@@ -90,77 +88,69 @@ void TestWindow::SetScreenOrigin(int x, int y) {
 
 void TestWindow::PumpMessages() {}
 
-void TestWindow::ClientSize(void* context, int* width, int* height) {
-    auto* self = static_cast<TestWindow*>(context);
-    std::lock_guard lock(self->mutex_);
-    *width = self->width_;
-    *height = self->height_;
+void TestWindow::ClientSize(int* width, int* height) {
+    std::lock_guard lock(mutex_);
+    *width = width_;
+    *height = height_;
 }
 
-void TestWindow::ClientOrigin(void* context, int* x, int* y) {
-    auto* self = static_cast<TestWindow*>(context);
-    std::lock_guard lock(self->mutex_);
-    *x = self->originX_;
-    *y = self->originY_;
+void TestWindow::ClientOrigin(int* x, int* y) {
+    std::lock_guard lock(mutex_);
+    *x = originX_;
+    *y = originY_;
 }
 
-void TestWindow::Invalidate(void* context) {
-    auto* self = static_cast<TestWindow*>(context);
-    std::lock_guard lock(self->mutex_);
-    ++self->invalidations_;
+void TestWindow::Invalidate() {
+    std::lock_guard lock(mutex_);
+    ++invalidations_;
     // Notified under the lock: a waiter that sees the change may destroy the window at once.
-    self->changed_.notify_all();
+    changed_.notify_all();
 }
 
-int TestWindow::Post(void* context, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = static_cast<TestWindow*>(context);
-    std::lock_guard lock(self->mutex_);
-    self->posted_.emplace_back(message, wParam, lParam);
-    self->changed_.notify_all();
-    return 1;
+bool TestWindow::Post(UINT message, WPARAM wParam, LPARAM lParam) {
+    std::lock_guard lock(mutex_);
+    posted_.emplace_back(message, wParam, lParam);
+    changed_.notify_all();
+    return true;
 }
 
 // Runs on the thread that called TrackPopupMenu, outside the window's lock: the script may
 // call the module, which may paint into this window.
-UINT_PTR TestWindow::TrackMenu(void* context, const TavorenMenuItem* items, int count, int x,
-                               int y) {
-    auto* self = static_cast<TestWindow*>(context);
-    ++self->menusShown_;
+UINT_PTR TestWindow::TrackMenu(const TavorenMenuItem* items, int count, int x, int y) {
+    ++menusShown_;
     std::vector<MenuItem> shown;
     for (int i = 0; i < count; ++i) {
         shown.push_back({items[i].flags & (MF_SEPARATOR | MF_CHECKED), items[i].id,
                          items[i].label ? items[i].label : u""});
     }
-    return self->menuScript_ ? self->menuScript_(shown, POINT{x, y}) : 0;
+    return menuScript_ ? menuScript_(shown, POINT{x, y}) : 0;
 }
 
 int TestWindow::menusEnded() {
     return menusEnded_;
 }
 
-void TestWindow::EndMenu(void* context) {
-    ++static_cast<TestWindow*>(context)->menusEnded_;
+void TestWindow::EndTrackedMenu() {
+    ++menusEnded_;
 }
 
-void TestWindow::Present(void* context, const BYTE* pixels, int width, int height, int stride) {
-    auto* self = static_cast<TestWindow*>(context);
-    std::lock_guard lock(self->mutex_);
-    self->frame_.resize(static_cast<size_t>(width) * height);
+void TestWindow::Present(const BYTE* pixels, int width, int height, int stride) {
+    std::lock_guard lock(mutex_);
+    frame_.resize(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; ++y) {
         const BYTE* row = pixels + static_cast<std::ptrdiff_t>(y) * stride;
         for (int x = 0; x < width; ++x) {
             const BYTE* p = row + x * 4;  // B, G, R, A in memory
-            self->frame_[static_cast<size_t>(y) * width + x] =
+            frame_[static_cast<size_t>(y) * width + x] =
                 uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
         }
     }
-    self->frameWidth_ = width;
-    self->frameHeight_ = height;
-    self->changed_.notify_all();
+    frameWidth_ = width;
+    frameHeight_ = height;
+    changed_.notify_all();
 }
 
-int TestWindow::Occluded(void* context) {
-    auto* self = static_cast<TestWindow*>(context);
-    std::lock_guard lock(self->mutex_);
-    return self->occluded_ ? 1 : 0;
+bool TestWindow::Occluded() {
+    std::lock_guard lock(mutex_);
+    return occluded_;
 }

@@ -1,6 +1,6 @@
-#include "support/test_window.h"
+#include "tests/support/test_window.h"
 
-#include "support/screen_capture.h"
+#include "tests/support/screen_capture.h"
 
 #include <algorithm>
 #include <iterator>

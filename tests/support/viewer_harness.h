@@ -7,9 +7,9 @@
 
 #include "module/entry_points.h"
 #include "module/tavoren_gif.h"
-#include "support/gif_builder.h"
-#include "support/load_recorder.h"
-#include "support/test_window.h"
+#include "tests/support/gif_builder.h"
+#include "tests/support/load_recorder.h"
+#include "tests/support/test_window.h"
 
 inline D2D1_COLOR_F Opaque(uint32_t rgb) {
     return {((rgb >> 16) & 0xFF) / 255.0f, ((rgb >> 8) & 0xFF) / 255.0f, (rgb & 0xFF) / 255.0f,

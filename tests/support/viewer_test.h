@@ -9,8 +9,8 @@
 #include <functional>
 #include <memory>
 
-#include "support/live_counts.h"
-#include "support/viewer_harness.h"
+#include "tests/support/live_counts.h"
+#include "tests/support/viewer_harness.h"
 
 struct ViewerTest : ::testing::Test {
     static constexpr unsigned kTimeout = 10000;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
-#include <process.h>
 
 #include <chrono>
 #include <future>
@@ -248,18 +247,21 @@ struct ThreadStart {
     std::thread::id thread;
 };
 
-TEST(PlatformThreads, BeginThreadRunsTheRoutineOnAThreadOfItsOwn) {
+DWORD WINAPI RecordThread(LPVOID argument) {
+    auto* started = static_cast<ThreadStart*>(argument);
+    started->thread = std::this_thread::get_id();
+    SetEvent(started->ran);
+    return 0;
+}
+
+TEST(PlatformThreads, CreateThreadRunsTheRoutineOnAThreadOfItsOwn) {
     ThreadStart start{CreateEventW(nullptr, TRUE, FALSE, nullptr), {}};
-    const uintptr_t thread = _beginthread(
-        [](void* argument) {
-            auto* started = static_cast<ThreadStart*>(argument);
-            started->thread = std::this_thread::get_id();
-            SetEvent(started->ran);
-        },
-        0, &start);
-    ASSERT_NE(thread, static_cast<uintptr_t>(-1));
+    const HANDLE thread = CreateThread(nullptr, 0, RecordThread, &start, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
     EXPECT_EQ(WaitForSingleObject(start.ran, 10000), WAIT_OBJECT_0);
     EXPECT_NE(start.thread, std::this_thread::get_id());
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    CloseHandle(thread);
     CloseHandle(start.ran);
 }
 

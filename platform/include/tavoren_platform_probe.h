@@ -9,8 +9,8 @@ extern "C" {
 #endif
 
 /* Objects alive now: COM objects of the imaging and drawing services, events (and thread
- * handles not yet closed), threads started through CreateThread or _beginthread whose start
- * routine has not yet been left. */
+ * handles not yet closed), threads started through CreateThread whose start routine has not
+ * yet been left. */
 long TavorenLiveComObjects(void);
 long TavorenLiveEvents(void);
 long TavorenLiveThreads(void);

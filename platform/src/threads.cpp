@@ -1,12 +1,9 @@
-// Threads: CreateThread and the C runtime's _beginthread on POSIX threads, each counted while
-// its start routine runs. A thread may also end inside its routine, by
-// FreeLibraryAndExitThread (pthread_exit underneath): its frames are unwound and the count
-// and its handle still learn of the end.
-#include <process.h>
+// Threads: CreateThread on POSIX threads, each counted while its start routine runs. A thread may
+// also end inside its routine, by FreeLibraryAndExitThread (pthread_exit underneath): its frames
+// are unwound and the count and its handle still learn of the end.
 #include <tavoren_platform_probe.h>
 #include <windows.h>
 
-#include <errno.h>
 #include <pthread.h>
 
 #include <atomic>
@@ -33,7 +30,7 @@ void Ended() {
 
 struct ThreadStart {
     std::function<void()> routine;
-    std::shared_ptr<void> ended;  // the handle's event; null for _beginthread's threads
+    std::shared_ptr<void> ended;  // the handle's event
 };
 
 // Runs on the new thread. What ends it is done in a destructor, so that it is also done when
@@ -71,22 +68,6 @@ bool StartDetached(std::unique_ptr<ThreadStart> start) {
 
 }  // namespace
 }  // namespace platform
-
-// The answer is not a handle to close or wait on.
-extern "C" uintptr_t _beginthread(void(__cdecl* start)(void*), unsigned /*stackSize*/,
-                                  void* argument) {
-    if (!start) {
-        errno = EINVAL;
-        return static_cast<uintptr_t>(-1);
-    }
-    auto thread = std::make_unique<platform::ThreadStart>();
-    thread->routine = [start, argument] { start(argument); };
-    if (!platform::StartDetached(std::move(thread))) {
-        errno = EAGAIN;
-        return static_cast<uintptr_t>(-1);
-    }
-    return 1;
-}
 
 // The handle is signalled when the thread ends; the caller closes it, before or after.
 // Security attributes, stack size and creation flags are not used (the thread runs at once).

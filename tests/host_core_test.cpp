@@ -333,18 +333,28 @@ class TestSessionWindow : public SessionWindow {
     TestWindow& window_;
 };
 
-TEST(HostSession, BrowsesAFolderWithOneViewerReloadedAndAttachedAgain) {
+// The module, opened as a host opens it, and a test window for a session to show it in.
+class HostSessionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string error;
+        module_ = HostModule::Open(ModulePath(), &error);
+        ASSERT_TRUE(module_) << error;
+    }
+
+    std::shared_ptr<const HostModule> module_;
+    TestWindow window_{TestSessionWindow::kWidth, TestSessionWindow::kHeight};
+    TestSessionWindow host_{window_};
+};
+
+TEST_F(HostSessionTest, BrowsesAFolderWithOneViewerReloadedAndAttachedAgain) {
     TemporaryFolder folder("pelm-session");
     folder.Write("1-red.gif", Still(255, 0, 0, 40, 30));
     folder.Write("2-broken.gif", Bytes("GIF89a and nothing more"));
     folder.Write("3-blue.gif", Still(0, 0, 255, 20, 10));
     folder.Write("4-ignored.txt", Bytes("not offered"));
     std::string error;
-    const auto module = HostModule::Open(ModulePath(), &error);
-    ASSERT_TRUE(module) << error;
-    TestWindow window(TestSessionWindow::kWidth, TestSessionWindow::kHeight);
-    TestSessionWindow host(window);
-    HostSession session(module, host, 0x102030);
+    HostSession session(module_, host_, 0x102030);
     ASSERT_TRUE(session.Browse(folder.path(), &error)) << error;
     ASSERT_EQ(session.listing().size(), 3u);
 
@@ -352,7 +362,7 @@ TEST(HostSession, BrowsesAFolderWithOneViewerReloadedAndAttachedAgain) {
     const auto paint = [&] {
         EXPECT_TRUE(session.Paint());
         const std::vector<uint32_t> pixels =
-            window.CaptureWhen([](const std::vector<uint32_t>& p) { return !p.empty(); }, 5000);
+            window_.CaptureWhen([](const std::vector<uint32_t>& p) { return !p.empty(); }, 5000);
         if (pixels.empty()) return std::pair<uint32_t, uint32_t>{0, 0};
         const int w = TestSessionWindow::kWidth, h = TestSessionWindow::kHeight;
         return std::pair<uint32_t, uint32_t>{pixels[(h / 2) * w + w / 2] & 0xFFFFFF,
@@ -360,7 +370,7 @@ TEST(HostSession, BrowsesAFolderWithOneViewerReloadedAndAttachedAgain) {
     };
 
     ASSERT_TRUE(session.ShowCurrent()) << session.error();
-    EXPECT_EQ(host.lastProgress, (std::pair<uint32_t, uint32_t>{1, 1}));
+    EXPECT_EQ(host_.lastProgress, (std::pair<uint32_t, uint32_t>{1, 1}));
     EXPECT_EQ(session.picture(), (PictureSize{40, 30}));
     EXPECT_EQ(paint(), (std::pair<uint32_t, uint32_t>{0xFF0000, 0x102030}));
     EXPECT_EQ(session.Status(), "1-red.gif  1/3  40x30  100%  still");
@@ -393,31 +403,26 @@ TEST(HostSession, BrowsesAFolderWithOneViewerReloadedAndAttachedAgain) {
     EXPECT_EQ(session.Status(), "3-blue.gif  3/3  20x10  400%  still");
 }
 
-TEST(HostSession, TheHostsOwnKeysAreCarriedOutByItsWindow) {
-    std::string error;
-    const auto module = HostModule::Open(ModulePath(), &error);
-    ASSERT_TRUE(module) << error;
-    TestWindow window(TestSessionWindow::kWidth, TestSessionWindow::kHeight);
-    TestSessionWindow host(window);
-    HostSession session(module, host, 0);
+TEST_F(HostSessionTest, TheHostsOwnKeysAreCarriedOutByItsWindow) {
+    HostSession session(module_, host_, 0);
 
     session.PressKey({'O', true, false, false}, 0, 0);
-    EXPECT_EQ(host.choices, 1);
+    EXPECT_EQ(host_.choices, 1);
     session.PressKey({vk::kF11}, 0, 0);
-    EXPECT_TRUE(host.fullscreen);
+    EXPECT_TRUE(host_.fullscreen);
     // Esc first leaves fullscreen, then closes.
     session.PressKey({vk::kEscape}, 0, 0);
-    EXPECT_FALSE(host.fullscreen);
-    EXPECT_FALSE(host.closed);
+    EXPECT_FALSE(host_.fullscreen);
+    EXPECT_FALSE(host_.closed);
     session.PressKey({vk::kEscape}, 0, 0);
-    EXPECT_TRUE(host.closed);
+    EXPECT_TRUE(host_.closed);
     // The module's and the view's keys are not the window's.
-    host.closed = false;
+    host_.closed = false;
     session.PressKey({'G'}, 0, 0);
     session.PressKey({vk::kRight}, 0, 0);
-    EXPECT_EQ(host.choices, 1);
-    EXPECT_FALSE(host.fullscreen);
-    EXPECT_FALSE(host.closed);
+    EXPECT_EQ(host_.choices, 1);
+    EXPECT_FALSE(host_.fullscreen);
+    EXPECT_FALSE(host_.closed);
 }
 
 }  // namespace

@@ -20,8 +20,8 @@
 #include <string>
 
 #include "hosts/core/host_module.h"
-#include "hosts/core/window_host.h"
-#include "host/viewer_messages.h"
+#include "platform/linux/window_host.h"
+#include "module/viewer_messages.h"
 #include "module/module_info.h"
 #include "tests/support/wide_path.h"
 

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "hosts/core/window_host.h"
+#include "platform/linux/window_host.h"
 #include "playback/transport.h"
 #include "tests/support/viewer_harness.h"
 

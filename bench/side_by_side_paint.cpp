@@ -15,7 +15,7 @@
 #include <cstring>
 #include <vector>
 
-#include "hosts/core/window_host.h"
+#include "platform/linux/window_host.h"
 #include "bench/file_arguments.h"
 #include "module/entry_points.h"
 #include "module/tavoren_gif.h"

@@ -1,4 +1,4 @@
-#include "decoder_walk.h"
+#include "fuzz/decoder_walk.h"
 
 #include <wincodec.h>
 #include <shlwapi.h>
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "work_budget.h"
+#include "fuzz/work_budget.h"
 
 using Microsoft::WRL::ComPtr;
 

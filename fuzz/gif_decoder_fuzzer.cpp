@@ -2,8 +2,8 @@
 // without a GIF signature would only test the signature check, so they end at once.
 #include <cstring>
 
-#include "decoder_walk.h"
-#include "live_objects_check.h"
+#include "fuzz/decoder_walk.h"
+#include "fuzz/live_objects_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 6 || (std::memcmp(data, "GIF87a", 6) != 0 && std::memcmp(data, "GIF89a", 6) != 0)) {

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "host/context_menu.h"
-#include "host/viewer_messages.h"
-#include "live_objects_check.h"
+#include "module/viewer_messages.h"
+#include "fuzz/live_objects_check.h"
 #include "module/entry_points.h"
 #include "module/tavoren_gif.h"
 #include "tests/support/test_window.h"
-#include "work_budget.h"
+#include "fuzz/work_budget.h"
 
 using Microsoft::WRL::ComPtr;
 

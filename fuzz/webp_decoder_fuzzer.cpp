@@ -2,8 +2,8 @@
 // without the RIFF/WEBP header would only test the signature check, so they end at once.
 #include <cstring>
 
-#include "decoder_walk.h"
-#include "live_objects_check.h"
+#include "fuzz/decoder_walk.h"
+#include "fuzz/live_objects_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WEBP", 4) != 0) {

@@ -1,6 +1,7 @@
 // Frames composed with their disposal methods, read back from the window pixel by pixel.
 #include <gtest/gtest.h>
 
+#include "tests/support/animation_formats.h"
 #include "tests/support/faulty_decoder.h"
 #include "tests/support/viewer_harness.h"
 
@@ -164,21 +165,6 @@ TEST_F(CompositionTest, AFrameWithoutControlBlockShowsForNoTimeAndUndoesNothing)
     EXPECT_EQ(harness_.viewer()->disposal, 0u);
 }
 
-TEST_F(CompositionTest, DisplayTimesFollowTheRuleOfTheMoment) {
-    ASSERT_TRUE(OpenCanvas(
-        harness_, {Delayed(Solid(0, 0, 1, 1, 1, 1), 1), Delayed(Solid(0, 0, 1, 1, 1, 1), 5),
-                   Delayed(Solid(0, 0, 1, 1, 1, 1), 6)}));
-    const UINT normal[] = {100, 50, 60}, ie[] = {100, 100, 60};
-    for (UINT i = 0; i < 3; ++i) {
-        harness_.viewer()->ieTiming = false;
-        ASSERT_TRUE(harness_.viewer()->DecodeFrame(i));
-        EXPECT_EQ(harness_.viewer()->frameDelay, normal[i]);
-        harness_.viewer()->ieTiming = true;
-        ASSERT_TRUE(harness_.viewer()->DecodeFrame(i));
-        EXPECT_EQ(harness_.viewer()->frameDelay, ie[i]);
-    }
-}
-
 TEST_F(CompositionTest, ACanvasBeyondAnyDevicesLimitGetsNoSurface) {
     GifImage image;
     image.width = 65535;
@@ -230,5 +216,38 @@ TEST_F(CompositionTest, AFrameWhoseLeftEdgeCannotBeReadIsNotDrawn) {
     EXPECT_EQ(Read(harness_, 4, 2),
               (Picture{{kBlue, kBlue, kBlue, kBlue}, {kBlue, kBlue, kBlue, kBlue}}));
 }
+
+// Each frame is shown for its stored delay under the display-time rule in force when it is
+// decoded, whatever the container: a GIF's hundredths and a WebP's milliseconds alike.
+class AnyFormatDisplayTime : public ::testing::TestWithParam<ImageFormat> {};
+
+TEST_P(AnyFormatDisplayTime, EachFrameIsShownForItsDelayUnderTheRuleOfTheDecode) {
+    SKIP_UNLESS_FORMAT_AVAILABLE(GetParam());
+    struct Case {
+        int delayMs;
+        UINT normal, ie;
+    };
+    std::vector<Case> cases = {{0, 100, 100},   {10, 100, 100},       {30, 30, 100},
+                               {40, 40, 100},   {50, 50, 100},        {60, 60, 60},
+                               {100, 100, 100}, {70000, 70000, 70000}};
+    // Not a whole number of hundredths: WebP only.
+    if (GetParam() == ImageFormat::WebP) cases.insert(cases.end(), {{11, 11, 100}, {51, 51, 51}});
+    std::vector<int> delays;
+    for (const Case& c : cases) delays.push_back(c.delayMs);
+    ViewerHarness harness(8, 8);
+    ASSERT_TRUE(harness.Open(BuildSolidAnimation(GetParam(), 8, 8, delays)));
+    TavorenGif* viewer = harness.viewer();
+    for (UINT i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].delayMs);
+        viewer->ieTiming = false;
+        ASSERT_TRUE(viewer->DecodeFrame(i));
+        EXPECT_EQ(viewer->frameDelay, cases[i].normal);
+        viewer->ieTiming = true;
+        ASSERT_TRUE(viewer->DecodeFrame(i));
+        EXPECT_EQ(viewer->frameDelay, cases[i].ie);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(, AnyFormatDisplayTime, ::testing::ValuesIn(kBothFormats), FormatCaseName);
 
 }  // namespace

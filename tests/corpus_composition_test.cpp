@@ -1,7 +1,9 @@
-// Every animated corpus GIF composed through the module in playback order, frame by frame,
-// against an independent decoder: ImageMagick's coalesced frames flattened over the same
-// background colour. Natively the test makes the references and keeps them; under Wine it
-// reads the ones the native run left, and paints through Windows' own Direct2D.
+// Every animated corpus file, GIF and WebP through one routine, composed through the module in
+// playback order, frame by frame, against an independent decoder: ImageMagick's coalesced
+// frames (straight RGBA) flattened over the same background colour, exact where a pixel is
+// opaque or transparent, within one where premultiplication rounds. Natively the test makes
+// the references and keeps them; under Wine it reads the ones the native run left, and paints
+// through Windows' own Direct2D (GIF only: Wine's imaging component has no WebP decoder).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include <set>
 #include <string>
 
+#include "tests/support/animation_formats.h"
 #include "tests/support/corpus.h"
 #include "tests/support/flattened_canvas.h"
 #include "tests/support/platform_info.h"
@@ -34,16 +37,15 @@ const std::map<std::string, std::string> kDifferentByDesign = {
      "disposal-2 area to transparent; the module clears both with the one colour in effect"}};
 
 std::string ReferencePath(const std::filesystem::path& file) {
-    return std::string(TAVOREN_REFERENCE_DIR) + "/" + file.filename().string() + ".rgb";
+    return std::string(TAVOREN_REFERENCE_DIR) + "/" + file.filename().string() + ".rgba";
 }
 
 #if !defined(_WIN32)
-// ImageMagick's coalesced frames of `file`, converted by `options` (ending in the raw output
-// format); empty when ImageMagick refuses the file.
-std::vector<uint8_t> ImageMagickFrames(const std::filesystem::path& file,
-                                       const std::string& options) {
+// ImageMagick's coalesced frames of `file`, straight RGBA, one canvas after another; empty when
+// ImageMagick refuses the file.
+std::vector<uint8_t> ImageMagickFrames(const std::filesystem::path& file) {
     const std::string command =
-        "convert '" + file.string() + "' -coalesce " + options + " 2>/dev/null";
+        "convert '" + file.string() + "' -coalesce -depth 8 rgba:- 2>/dev/null";
     std::vector<uint8_t> out;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return out;
@@ -54,18 +56,14 @@ std::vector<uint8_t> ImageMagickFrames(const std::filesystem::path& file,
     if (pclose(pipe) != 0) out.clear();
     return out;
 }
-
-// Flattened over the background colour: RGB bytes, one canvas after another.
-std::vector<uint8_t> MakeReference(const std::filesystem::path& file) {
-    char colour[32];
-    std::snprintf(colour, sizeof(colour), "#%06X", kBackground);
-    return ImageMagickFrames(
-        file, std::string("-background '") + colour + "' -alpha remove -alpha off -depth 8 rgb:-");
-}
 #endif
 
-TEST(CorpusComposition, EveryAnimatedGifMatchesImageMagicksFrames) {
-    const auto files = CorpusFiles("gif");
+class CorpusComposition : public ::testing::TestWithParam<ImageFormat> {};
+
+TEST_P(CorpusComposition, EveryAnimatedFileMatchesImageMagicksFrames) {
+    const bool gif = GetParam() == ImageFormat::Gif;
+    if (!gif) SKIP_WITHOUT_WEBP_DECODER();
+    const auto files = CorpusFiles(gif ? "gif" : "webp");
     SKIP_WITHOUT_CORPUS(files);
 #if defined(_WIN32)
     if (!std::filesystem::exists(TAVOREN_REFERENCE_DIR)) {
@@ -77,14 +75,14 @@ TEST(CorpusComposition, EveryAnimatedGifMatchesImageMagicksFrames) {
     int compared = 0, frames = 0;
     ViewerHarness harness(128, 128);  // one window for all: a window costs seconds under Wine
     for (const auto& file : files) {
-        SCOPED_TRACE(file.filename().string());
+        const std::string name = file.filename().string();
+        SCOPED_TRACE(name);
         const std::vector<uint8_t> bytes = ReadBytes(file);
 #if defined(_WIN32)
         // Wine's GIF decoder reads a null colour map for an image without a global table and
         // takes the process down with it; those are compared natively only.
         if (RunningUnderWine() && bytes.size() > 10 && !(bytes[10] & 0x80)) {
-            std::printf("not compared under Wine: %s has no global colour table\n",
-                        file.filename().string().c_str());
+            std::printf("not compared under Wine: %s has no global colour table\n", name.c_str());
             continue;
         }
 #endif
@@ -94,12 +92,11 @@ TEST(CorpusComposition, EveryAnimatedGifMatchesImageMagicksFrames) {
             viewer->height > 128) {
             continue;
         }
-        if (const auto named = kDifferentByDesign.find(file.filename().string());
-            named != kDifferentByDesign.end()) {
+        if (const auto named = kDifferentByDesign.find(name); named != kDifferentByDesign.end()) {
             std::printf("not compared: %s: %s\n", named->first.c_str(), named->second.c_str());
             continue;
         }
-        if (kImageMagickUsesTheImageBackground.count(file.filename().string())) {
+        if (kImageMagickUsesTheImageBackground.count(name)) {
             viewer->WriteColor(viewer->backgroundColor,
                                viewer->ReadColor(viewer->imageBackgroundColor));
         }
@@ -107,13 +104,13 @@ TEST(CorpusComposition, EveryAnimatedGifMatchesImageMagicksFrames) {
         const std::vector<uint8_t> reference = ReadBytes(ReferencePath(file));
         if (reference.empty()) continue;  // ImageMagick refused it natively
 #else
-        const std::vector<uint8_t> reference = MakeReference(file);
+        const std::vector<uint8_t> reference = ImageMagickFrames(file);
         if (reference.empty()) continue;
         std::ofstream(ReferencePath(file), std::ios::binary)
             .write(reinterpret_cast<const char*>(reference.data()),
                    static_cast<std::streamsize>(reference.size()));
 #endif
-        const size_t canvas = size_t{viewer->width} * viewer->height * 3;
+        const size_t canvas = size_t{viewer->width} * viewer->height * 4;
         ASSERT_EQ(reference.size() % canvas, 0u);
         const UINT referenceFrames = static_cast<UINT>(reference.size() / canvas);
         EXPECT_EQ(referenceFrames, viewer->frameCount);
@@ -125,67 +122,18 @@ TEST(CorpusComposition, EveryAnimatedGifMatchesImageMagicksFrames) {
                 break;
             }
             ++frames;
-            const auto capture = harness.PaintAndCapture();
-            int wrong = 0;
-            for (UINT y = 0; y < viewer->height; ++y) {
-                for (UINT x = 0; x < viewer->width; ++x) {
-                    const uint8_t* p = &reference[f * canvas + (size_t{y} * viewer->width + x) * 3];
-                    const uint32_t expected = (uint32_t{p[0]} << 16) | (p[1] << 8) | p[2];
-                    const uint32_t actual =
-                        harness.At(capture, static_cast<int>(x), static_cast<int>(y));
-                    if (actual != expected && wrong++ < 3) {
-                        ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << actual
-                                      << " instead of " << expected;
-                    }
-                }
-            }
-            if (wrong) break;
-        }
-        std::printf("composed %s: %u frames\n", file.filename().string().c_str(),
-                    viewer->frameCount);
-    }
-    std::printf("compared %d animated GIFs, %d frames\n", compared, frames);
-    EXPECT_GT(compared, 0);
-}
-
-TEST(CorpusComposition, EveryAnimatedWebPMatchesImageMagicksFrames) {
-#if defined(_WIN32)
-    GTEST_SKIP() << "WebP is composed natively only: Wine's imaging component has no WebP decoder";
-#else
-    const auto files = CorpusFiles("webp");
-    SKIP_WITHOUT_CORPUS(files);
-    int compared = 0, frames = 0;
-    ViewerHarness harness(128, 128);
-    for (const auto& file : files) {
-        SCOPED_TRACE(file.filename().string());
-        const std::vector<uint8_t> bytes = ReadBytes(file);
-        if (!harness.Open(bytes, kBackground)) continue;
-        TavorenGif* viewer = harness.viewer();
-        if (viewer->frameCount < 2 || viewer->width > 128 || viewer->height > 128) continue;
-        // Unflattened RGBA: the test flattens, so that it knows which pixels were partly
-        // transparent, where premultiplied rounding may differ by one.
-        const std::vector<uint8_t> reference = ImageMagickFrames(file, "-depth 8 rgba:-");
-        if (reference.empty()) continue;
-        const size_t canvas = size_t{viewer->width} * viewer->height * 4;
-        ASSERT_EQ(reference.size() % canvas, 0u);
-        EXPECT_EQ(reference.size() / canvas, viewer->frameCount);
-        ++compared;
-        for (UINT f = 0;
-             f < std::min<UINT>(static_cast<UINT>(reference.size() / canvas), viewer->frameCount);
-             ++f) {
-            SCOPED_TRACE(f);
-            ASSERT_TRUE(harness.Step(f));
-            ++frames;
             ExpectFlattenedCanvas(harness, harness.PaintAndCapture(), &reference[f * canvas],
                                   static_cast<int>(viewer->width), static_cast<int>(viewer->height),
                                   kBackground);
+            if (HasFailure()) break;
         }
-        std::printf("composed %s: %u frames\n", file.filename().string().c_str(),
-                    viewer->frameCount);
+        std::printf("composed %s: %u frames\n", name.c_str(), viewer->frameCount);
     }
-    std::printf("compared %d animated WebPs, %d frames\n", compared, frames);
+    std::printf("compared %d animated %s files, %d frames\n", compared, FormatName(GetParam()),
+                frames);
     EXPECT_GT(compared, 0);
-#endif
 }
+
+INSTANTIATE_TEST_SUITE_P(, CorpusComposition, ::testing::ValuesIn(kBothFormats), FormatCaseName);
 
 }  // namespace

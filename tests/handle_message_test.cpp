@@ -5,7 +5,7 @@
 #include <climits>
 #include <memory>
 
-#include "host/viewer_messages.h"
+#include "module/viewer_messages.h"
 #include "playback/transport.h"
 #include "tests/support/viewer_test.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "host/viewer_messages.h"
+#include "module/viewer_messages.h"
 #include "playback/transport.h"
 #include "tests/support/corpus.h"
 #include "tests/support/gif_builder.h"

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "tests/support/gif_builder.h"
+#include "tests/support/animation_formats.h"
 #include "tests/support/load_recorder.h"
 #include "tests/support/platform_info.h"
 #include "tests/support/temporary_file.h"
@@ -183,11 +184,7 @@ TEST_F(LoadImageTest, TotalsFollowTheRuleInForceAtLoad) {
     EXPECT_EQ(viewer_->totalDuration, 460);
 }
 
-TEST_F(LoadImageTest, ShortDelaysAndTotalsCountOnlyAnimations) {
-    EXPECT_EQ(Load(WithDelays({3})).result, 0);
-    EXPECT_EQ(viewer_->totalDuration, 0);
-    EXPECT_FALSE(viewer_->hasShortDelays);
-
+TEST_F(LoadImageTest, ShortDelaysCountOnlyInAnimations) {
     Load(WithDelays({10, 3}));
     ASSERT_TRUE(viewer_->hasShortDelays);
     Load(WithDelays({10, 20}));
@@ -305,5 +302,38 @@ TEST_F(LoadImageTest, TruncationAtAnyByteNeverFailsBadly) {
         }
     }
 }
+
+// What a load gives whatever the container: each case runs for GIF and for WebP.
+class AnyFormatLoad : public ::testing::TestWithParam<ImageFormat> {
+  protected:
+    void SetUp() override {
+        SKIP_UNLESS_FORMAT_AVAILABLE(GetParam());
+        viewer_ = CreateInstance(nullptr);
+    }
+    void TearDown() override { DestroyInstance(viewer_); }
+    LoadRecord Load(int width, int height, const std::vector<int>& delaysMs, bool still = false) {
+        return LoadFromMemory(viewer_,
+                              BuildSolidAnimation(GetParam(), width, height, delaysMs, still));
+    }
+
+    TavorenGif* viewer_ = nullptr;
+};
+
+TEST_P(AnyFormatLoad, AStillPictureIsOneFrameWithoutATotalOrAShortDelay) {
+    EXPECT_EQ(Load(10, 6, {30}, true).result, 0);
+    EXPECT_EQ(viewer_->frameCount, 1u);
+    EXPECT_EQ(viewer_->width, 10u);
+    EXPECT_EQ(viewer_->totalDuration, 0);
+    EXPECT_FALSE(viewer_->hasShortDelays) << "only an animation's delays count";
+}
+
+TEST_P(AnyFormatLoad, AReloadOfADifferentImageTakesItsOwnSize) {
+    ASSERT_EQ(Load(30, 20, {100, 100}).result, 0);
+    ASSERT_EQ(Load(12, 14, {100, 100}).result, 0);
+    EXPECT_EQ(viewer_->width, 12u) << "the scan reads the size only while width is 0";
+    EXPECT_EQ(viewer_->height, 14u);
+}
+
+INSTANTIATE_TEST_SUITE_P(, AnyFormatLoad, ::testing::ValuesIn(kBothFormats), FormatCaseName);
 
 }  // namespace

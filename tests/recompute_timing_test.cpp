@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "analysis/recompute_timing.h"
-#include "host/viewer_messages.h"
+#include "module/viewer_messages.h"
 #include "playback/transport.h"
 #include "tests/support/faulty_decoder.h"
 #include "tests/support/viewer_harness.h"

@@ -7,7 +7,7 @@
 #include <random>
 #include <thread>
 
-#include "host/viewer_messages.h"
+#include "module/viewer_messages.h"
 #include "playback/transport.h"
 #include "tests/support/faulty_decoder.h"
 #include "tests/support/live_counts.h"

@@ -97,41 +97,25 @@ TEST(WebPComposition, PartlyTransparentFramesMatchLibWebPsOwnDecoder) {
 #endif
 }
 
-// Each WebP frame is shown for its duration under the display-time rule in force when it is
-// decoded, while the raw durations make the total.
-TEST(WebPComposition, EachFrameIsShownForItsDurationUnderTheRuleOfTheDecode) {
+// Whatever its offset in the container, a WebP frame is placed at the canvas origin at the size
+// the decoder gives it, and restored to the background. (Its display time: the display-time
+// cases that run over both formats, in composition_test.cpp.)
+TEST(WebPComposition, EachFrameIsPlacedAtTheCanvasOriginAtItsDecodedSize) {
     SKIP_WITHOUT_WEBP_DECODER();
 #if !TAVOREN_HAS_WEBP_BUILDER
     GTEST_SKIP() << "no WebP encoder in this build to make the images";
 #else
-    struct Case {
-        int durationMs;
-        UINT normal, ie;
-    };
-    const Case cases[] = {{0, 100, 100}, {10, 100, 100},  {11, 11, 100},
-                          {30, 30, 100}, {40, 40, 100},   {50, 50, 100},
-                          {51, 51, 51},  {100, 100, 100}, {70000, 70000, 70000}};
-    std::vector<WebPTestFrame> frames;
-    for (const Case& c : cases) {
-        WebPTestFrame frame;
+    std::vector<WebPTestFrame> frames(3);
+    for (WebPTestFrame& frame : frames) {
         frame.width = frame.height = 4;
         frame.offsetX = frame.offsetY = 2;
-        frame.durationMs = c.durationMs;
-        frames.push_back(frame);
     }
     ViewerHarness harness(8, 8);
     ASSERT_TRUE(harness.Open(BuildAnimatedWebP(8, 8, frames)));
     TavorenGif* viewer = harness.viewer();
-    for (UINT i = 0; i < std::size(cases); ++i) {
-        SCOPED_TRACE(cases[i].durationMs);
-        viewer->ieTiming = false;
+    for (UINT i = 0; i < frames.size(); ++i) {
+        SCOPED_TRACE(i);
         ASSERT_TRUE(viewer->DecodeFrame(i));
-        EXPECT_EQ(viewer->frameDelay, cases[i].normal);
-        viewer->ieTiming = true;
-        ASSERT_TRUE(viewer->DecodeFrame(i));
-        EXPECT_EQ(viewer->frameDelay, cases[i].ie);
-        // Whatever its offset in the container, the frame is placed at the canvas origin at
-        // the size the decoder gives it, and restored to the background.
         Microsoft::WRL::ComPtr<IWICBitmapFrameDecode> frame;
         ASSERT_TRUE(SUCCEEDED(viewer->decoder->GetFrame(i, frame.GetAddressOf())));
         UINT width = 0, height = 0;

@@ -94,25 +94,4 @@ TEST_F(WebPLoadTest, DurationsAreSummedInFull) {
 #endif
 }
 
-TEST_F(WebPLoadTest, StillWebPIsOneFrameWithoutATotal) {
-#if TAVOREN_HAS_WEBP_BUILDER
-    WebPTestFrame only;
-    LoadRecord record = LoadWebP(viewer_, 10, 6, {only}, true);
-    EXPECT_EQ(record.result, 0);
-    EXPECT_EQ(viewer_->frameCount, 1u);
-    EXPECT_EQ(viewer_->width, 10u);
-    EXPECT_EQ(viewer_->totalDuration, 0);
-#endif
-}
-
-TEST_F(WebPLoadTest, AReloadOfADifferentWebPTakesItsOwnSize) {
-#if TAVOREN_HAS_WEBP_BUILDER
-    std::vector<WebPTestFrame> frames(2);
-    ASSERT_EQ(LoadWebP(viewer_, 30, 20, frames).result, 0);
-    ASSERT_EQ(LoadWebP(viewer_, 12, 14, frames).result, 0);
-    EXPECT_EQ(viewer_->width, 12u) << "the scan reads the size only while width is 0";
-    EXPECT_EQ(viewer_->height, 14u);
-#endif
-}
-
 }  // namespace

@@ -1,4 +1,4 @@
-#include "colour.h"
+#include "hosts/core/colour.h"
 
 std::optional<uint32_t> ParseColour(std::string_view text) {
     if (!text.empty() && text.front() == '#') text.remove_prefix(1);

@@ -1,4 +1,4 @@
-#include "file_filter.h"
+#include "hosts/core/file_filter.h"
 
 #include <cctype>
 

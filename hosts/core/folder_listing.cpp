@@ -1,4 +1,4 @@
-#include "folder_listing.h"
+#include "hosts/core/folder_listing.h"
 
 #include <algorithm>
 #include <cstring>

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "file_filter.h"
+#include "hosts/core/file_filter.h"
 
 class FolderListing {
   public:

@@ -1,4 +1,4 @@
-#include "host_module.h"
+#include "hosts/core/host_module.h"
 
 #include <cstdio>
 #include <cstring>

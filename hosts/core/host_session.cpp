@@ -1,4 +1,4 @@
-#include "host_session.h"
+#include "hosts/core/host_session.h"
 
 namespace {
 
@@ -182,7 +182,7 @@ void HostSession::MenuChosen(uintptr_t id) {
 }
 
 void HostSession::Notified(uintptr_t what) {
-    if (what == kModuleNotifyRotated && shown_) {
+    if (what == kNotifyRotated && shown_) {
         picture_ = viewer_.DisplayedSize();
         geometry_.Turned(picture_);
         window_.PictureChanged();

@@ -8,12 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "file_filter.h"
-#include "folder_listing.h"
-#include "key_map.h"
-#include "module_viewer.h"
-#include "status_text.h"
-#include "view_geometry.h"
+#include "hosts/core/file_filter.h"
+#include "hosts/core/folder_listing.h"
+#include "hosts/core/key_map.h"
+#include "hosts/core/module_viewer.h"
+#include "hosts/core/status_text.h"
+#include "hosts/core/view_geometry.h"
 
 // What the session needs of the host's window.
 class SessionWindow {

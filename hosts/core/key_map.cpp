@@ -1,4 +1,4 @@
-#include "key_map.h"
+#include "hosts/core/key_map.h"
 
 HostAction MapKey(const KeyPress& press, bool fullscreen) {
     const unsigned key = press.key;

@@ -1,9 +1,9 @@
-#include "module_viewer.h"
+#include "hosts/core/module_viewer.h"
 
 #include <algorithm>
 #include <string>
 
-#include "host/viewer_messages.h"
+#include "module/viewer_messages.h"
 #include "module/module_info.h"
 
 namespace {

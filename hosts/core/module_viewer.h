@@ -9,7 +9,9 @@
 #include <functional>
 #include <memory>
 
-#include "host_module.h"
+#include "hosts/core/host_module.h"
+// The host protocol: VM_NOTIFY, the module's one notification, and what its wParam says.
+#include "module/viewer_messages.h"
 
 class TavorenGif;
 
@@ -27,11 +29,6 @@ struct PictureSize {
     int width = 0, height = 0;
     bool operator==(const PictureSize&) const = default;
 };
-
-// The module's one notification, posted to the window, and what its wParam says.
-constexpr unsigned kModuleNotify = 0x0400 + 99;
-constexpr uintptr_t kModuleNotifyRotated = 4;
-constexpr uintptr_t kModuleNotifyTimingChanged = 5;
 
 class ModuleViewer {
   public:

@@ -1,4 +1,4 @@
-#include "status_text.h"
+#include "hosts/core/status_text.h"
 
 #include <cmath>
 #include <cstdio>

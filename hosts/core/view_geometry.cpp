@@ -1,4 +1,4 @@
-#include "view_geometry.h"
+#include "hosts/core/view_geometry.h"
 
 #include <algorithm>
 #include <cmath>

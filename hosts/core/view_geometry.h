@@ -3,7 +3,7 @@
 // displayed picture, after rotation, as VM_GETSIZE answers.
 #pragma once
 
-#include "module_viewer.h"
+#include "hosts/core/module_viewer.h"
 
 enum class FitRule { ShrinkOnly, ShrinkAndEnlarge };
 

@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "hosts/pelm-host/command_line.h"
 
 #include <shellapi.h>
 

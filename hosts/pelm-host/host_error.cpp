@@ -1,4 +1,4 @@
-#include "host_error.h"
+#include "hosts/pelm-host/host_error.h"
 
 #include <windows.h>
 

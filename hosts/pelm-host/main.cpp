@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "command_line.h"
-#include "host_error.h"
+#include "hosts/pelm-host/command_line.h"
+#include "hosts/pelm-host/host_error.h"
 #include "hosts/core/host_module.h"
-#include "viewer_window.h"
+#include "hosts/pelm-host/viewer_window.h"
 
 namespace {
 

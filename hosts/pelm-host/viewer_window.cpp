@@ -1,4 +1,4 @@
-#include "viewer_window.h"
+#include "hosts/pelm-host/viewer_window.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -377,7 +377,7 @@ LRESULT ViewerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DROPFILES:
             Dropped(reinterpret_cast<HDROP>(wParam));
             return 0;
-        case kModuleNotify:
+        case VM_NOTIFY:
             session_->Notified(wParam);
             return 0;
         case WM_DESTROY:

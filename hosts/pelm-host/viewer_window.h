@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "command_line.h"
+#include "hosts/pelm-host/command_line.h"
 #include "hosts/core/host_session.h"
 
 // The window class, fixed so that tests and tools can find the host's window.

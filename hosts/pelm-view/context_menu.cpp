@@ -1,6 +1,6 @@
 // Menu items as AppendMenuW got them: labels are UTF-16 with '&' mnemonics, which Qt reads the
 // same way, so they are shown as they come.
-#include "context_menu.h"
+#include "hosts/pelm-view/context_menu.h"
 
 #include <QAction>
 #include <QMenu>

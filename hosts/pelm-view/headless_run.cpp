@@ -3,7 +3,7 @@
 // frame 1, asks again and pauses; each further step goes one frame on (one paint request), and
 // the step after the last frame goes back to frame 0, which is composed afresh. So frame 1
 // comes first and frame 0 last, after a full round.
-#include "headless_run.h"
+#include "hosts/pelm-view/headless_run.h"
 
 #include <QImage>
 #include <QString>
@@ -15,8 +15,8 @@
 #include <string>
 
 #include "hosts/demo/demo_animation.h"
-#include "headless_window.h"
-#include "host/viewer_messages.h"
+#include "hosts/pelm-view/headless_window.h"
+#include "module/viewer_messages.h"
 #include "hosts/core/host_module.h"
 #include "hosts/core/module_viewer.h"
 #include "hosts/core/view_geometry.h"

@@ -2,7 +2,7 @@
 // frames, stepping the module one frame at a time.
 #pragma once
 
-#include "options.h"
+#include "hosts/pelm-view/options.h"
 
 // 0 when every frame asked for was written; 1 on a failure during the run; 3 when the module
 // cannot open the image.

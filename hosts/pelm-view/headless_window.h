@@ -3,8 +3,8 @@
 // the frame it stepped to, paints it itself and keeps what the module presents.
 #pragma once
 
-#include "hosts/core/window_host.h"
-#include "presented_frame.h"
+#include "platform/linux/window_host.h"
+#include "hosts/pelm-view/presented_frame.h"
 
 class HeadlessWindow : public CountingWindow {
   public:

@@ -1,6 +1,6 @@
 // The interactive run: load the module, open the window, then browse the file or folder
 // given (or play the demo) while the window shows each load's progress.
-#include "interactive_run.h"
+#include "hosts/pelm-view/interactive_run.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -10,7 +10,7 @@
 #include <string>
 
 #include "hosts/core/host_module.h"
-#include "main_window.h"
+#include "hosts/pelm-view/main_window.h"
 
 namespace {
 

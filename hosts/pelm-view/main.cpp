@@ -2,9 +2,9 @@
 // a Qt window, or, headless, writes the frames the window would show as PNG files.
 #include <cstdio>
 
-#include "headless_run.h"
-#include "interactive_run.h"
-#include "options.h"
+#include "hosts/pelm-view/headless_run.h"
+#include "hosts/pelm-view/interactive_run.h"
+#include "hosts/pelm-view/options.h"
 
 int main(int argc, char** argv) {
     bool helpAsked = false;

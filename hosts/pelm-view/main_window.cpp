@@ -1,5 +1,5 @@
 // The status bar reads the module's position and duration again at every paint of the view.
-#include "main_window.h"
+#include "hosts/pelm-view/main_window.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -17,7 +17,7 @@
 
 #include "hosts/demo/demo_animation.h"
 #include "hosts/core/host_defaults.h"
-#include "view_widget.h"
+#include "hosts/pelm-view/view_widget.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The command line: a handful of options, parsed by hand so that a headless run never needs
 // a QCoreApplication (which would want a display for the widgets it might create).
-#include "options.h"
+#include "hosts/pelm-view/options.h"
 
 #include <cctype>
 #include <cstdio>

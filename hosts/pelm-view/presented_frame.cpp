@@ -1,5 +1,5 @@
 // Copying a presented picture, reusing the image while the window keeps its size.
-#include "presented_frame.h"
+#include "hosts/pelm-view/presented_frame.h"
 
 #include <cstring>
 

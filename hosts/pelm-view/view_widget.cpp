@@ -1,6 +1,6 @@
 // The module's window on Qt: messages in, paints out, and the module's calls from its worker
 // thread carried over to the GUI thread.
-#include "view_widget.h"
+#include "hosts/pelm-view/view_widget.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 
-#include "context_menu.h"
+#include "hosts/pelm-view/context_menu.h"
 
 namespace {
 
@@ -102,7 +102,7 @@ bool ViewWidget::event(QEvent* event) {
     if (event->type() == PostedMessage::Kind()) {
         const auto* posted = static_cast<PostedMessage*>(event);
         // The module posts VM_NOTIFY only; anything else has no handler here.
-        if (posted->message == kModuleNotify && session_) session_->Notified(posted->wParam);
+        if (posted->message == VM_NOTIFY && session_) session_->Notified(posted->wParam);
         return true;
     }
     return QWidget::event(event);

@@ -11,8 +11,8 @@
 #include <optional>
 
 #include "hosts/core/host_session.h"
-#include "presented_frame.h"
-#include "hosts/core/window_host.h"
+#include "hosts/pelm-view/presented_frame.h"
+#include "platform/linux/window_host.h"
 
 class ViewWidget : public QWidget, public WindowHost {
   public:

@@ -1,4 +1,4 @@
-#include "gif_builder.h"
+#include "tests/support/gif_builder.h"
 
 #include <algorithm>
 

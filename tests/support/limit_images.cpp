@@ -1,12 +1,12 @@
-#include "limit_images.h"
+#include "tests/support/limit_images.h"
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
-#include "gif_builder.h"
+#include "tests/support/gif_builder.h"
 #if TAVOREN_HAS_WEBP_BUILDER
-#include "webp_builder.h"
+#include "tests/support/webp_builder.h"
 #endif
 
 namespace {

@@ -17,7 +17,7 @@
 #include <mutex>
 #include <optional>
 
-#include "hosts/core/window_host.h"
+#include "platform/linux/window_host.h"
 #endif
 
 #if defined(_WIN32)

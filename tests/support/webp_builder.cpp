@@ -1,4 +1,4 @@
-#include "webp_builder.h"
+#include "tests/support/webp_builder.h"
 
 #include <webp/encode.h>
 #include <webp/mux.h>

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "drawing.h"
+#include "drawing/drawing.h"
 
 namespace platform::drawing {
 

@@ -11,7 +11,7 @@
 #include <memory>
 #include <mutex>
 
-#include "../com_object.h"
+#include "com/com_object.h"
 
 namespace platform::drawing {
 

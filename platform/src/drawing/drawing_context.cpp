@@ -7,7 +7,7 @@
 #include <cmath>
 #include <new>
 
-#include "render_target.h"
+#include "drawing/render_target.h"
 
 namespace platform::drawing {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <new>
 
-#include "../window.h"
-#include "render_target.h"
+#include "user/window.h"
+#include "drawing/render_target.h"
 
 namespace platform::drawing {
 namespace {

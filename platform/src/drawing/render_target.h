@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "drawing.h"
+#include "drawing/drawing.h"
 
 namespace platform::drawing {
 

@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "imaging_objects.h"
+#include "imaging/imaging_objects.h"
 
 namespace platform::imaging {
 namespace {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "../streams.h"
+#include "shell/streams.h"
 
 namespace platform::imaging {
 

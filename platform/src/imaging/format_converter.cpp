@@ -7,7 +7,7 @@
 #include <mutex>
 #include <new>
 
-#include "imaging_objects.h"
+#include "imaging/imaging_objects.h"
 
 namespace platform::imaging {
 namespace {

@@ -1,7 +1,7 @@
 // Walks a GIF's blocks once. Every length comes from the file, so each is checked against
 // the bytes that remain before it is used; a cut-off file ends the walk at the last block
 // that is whole, and its frames so far stay.
-#include "gif_container.h"
+#include "imaging/gif_container.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 // decoded here.
 #pragma once
 
-#include "container.h"
+#include "imaging/container.h"
 
 namespace platform::imaging {
 

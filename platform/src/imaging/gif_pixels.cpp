@@ -16,7 +16,7 @@
 #include <memory>
 #include <vector>
 
-#include "gif_container.h"
+#include "imaging/gif_container.h"
 
 namespace platform::imaging {
 namespace {

@@ -2,7 +2,7 @@
 // Windows imaging component does, and makes palettes.
 #include <new>
 
-#include "imaging_objects.h"
+#include "imaging/imaging_objects.h"
 
 namespace platform::imaging {
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <mutex>
 
-#include "../com_object.h"
-#include "container.h"
+#include "com/com_object.h"
+#include "imaging/container.h"
 
 namespace platform::imaging {
 

@@ -1,5 +1,5 @@
 // Scalar metadata values as the Windows query readers hand them out.
-#include "container.h"
+#include "imaging/container.h"
 
 namespace platform::imaging {
 

@@ -2,7 +2,7 @@
 // with none of the GIF metadata. Their pixels are never needed by the module.
 #include <cstring>
 
-#include "container.h"
+#include "imaging/container.h"
 
 namespace platform::imaging {
 namespace {

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "container.h"
+#include "imaging/container.h"
 
 namespace platform::imaging {
 namespace {

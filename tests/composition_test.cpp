@@ -248,6 +248,7 @@ TEST_P(AnyFormatDisplayTime, EachFrameIsShownForItsDelayUnderTheRuleOfTheDecode)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(, AnyFormatDisplayTime, ::testing::ValuesIn(kBothFormats), FormatCaseName);
+INSTANTIATE_TEST_SUITE_P(, AnyFormatDisplayTime, ::testing::ValuesIn(kBothFormats),
+                         FormatCaseName());
 
 }  // namespace

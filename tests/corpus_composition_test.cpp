@@ -134,6 +134,6 @@ TEST_P(CorpusComposition, EveryAnimatedFileMatchesImageMagicksFrames) {
     EXPECT_GT(compared, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(, CorpusComposition, ::testing::ValuesIn(kBothFormats), FormatCaseName);
+INSTANTIATE_TEST_SUITE_P(, CorpusComposition, ::testing::ValuesIn(kBothFormats), FormatCaseName());
 
 }  // namespace

@@ -334,6 +334,6 @@ TEST_P(AnyFormatLoad, AReloadOfADifferentImageTakesItsOwnSize) {
     EXPECT_EQ(viewer_->height, 14u);
 }
 
-INSTANTIATE_TEST_SUITE_P(, AnyFormatLoad, ::testing::ValuesIn(kBothFormats), FormatCaseName);
+INSTANTIATE_TEST_SUITE_P(, AnyFormatLoad, ::testing::ValuesIn(kBothFormats), FormatCaseName());
 
 }  // namespace

@@ -2,7 +2,6 @@
 // one routine runs its cases over each format.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
@@ -16,9 +15,12 @@ inline constexpr ImageFormat kBothFormats[] = {ImageFormat::Gif, ImageFormat::We
 const char* FormatName(ImageFormat format);
 
 // The name of a case that runs for each format: "…/Gif", "…/WebP".
-inline std::string FormatCaseName(const ::testing::TestParamInfo<ImageFormat>& format) {
-    return FormatName(format.param);
-}
+struct FormatCaseName {
+    template <typename ParamInfo>
+    std::string operator()(const ParamInfo& info) const {
+        return FormatName(info.param);
+    }
+};
 
 // Empty where this build can make the format and the platform decode it; else why not.
 std::string FormatUnavailable(ImageFormat format);

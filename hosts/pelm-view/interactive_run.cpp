@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "hosts/core/host_module.h"
 #include "main_window.h"
@@ -42,9 +43,13 @@ int RunInteractive(int argc, char** argv, const Options& options) {
     window.show();
     // Shown before the load, which runs on this thread; the progress bar paints itself.
     QCoreApplication::processEvents();
-    if (options.file.empty()) {
+    std::vector<std::filesystem::path> paths;
+    for (const std::string& file : options.files) paths.push_back(std::filesystem::u8path(file));
+    if (paths.empty()) {
         if (!window.ShowDemo()) return Refuse("the module cannot open the demo animation");
-    } else if (!window.OpenPath(std::filesystem::u8path(options.file))) {
+    } else if (!window.OpenPaths(paths)) {
+        // Nothing to browse: no empty window stays behind the message.
+        window.hide();
         return Refuse(window.statusText());
     }
     if (window.session().windowRefused()) return Refuse("the module refused the window");

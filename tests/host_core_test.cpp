@@ -335,16 +335,17 @@ TEST(StatusText, SaysTheSameInBothHosts) {
     EXPECT_EQ(LoadingText("cat.gif", 3, 40), "cat.gif  loading frame 3 of 40");
 }
 
-// Cut at whole parts, never inside a word; a name too long alone is cut between characters.
-TEST(StatusText, ElidesWholePartsWithAnEllipsis) {
-    const std::string text = "caf\u00E9.gif  3/17  64x48  100%  playing";
+// Cut between words, never inside one; a name too long alone is cut between characters.
+TEST(StatusText, ElidesWholeWordsWithAnEllipsis) {
+    const std::string text = "caf\u00E9.gif  3/17  cannot open: not an image";
     struct Case {
         size_t room;  // bytes that fit
         const char* shown;
     };
     const Case cases[] = {
-        {100, "caf\u00E9.gif  3/17  64x48  100%  playing"},
-        {30, "caf\u00E9.gif  3/17  64x48 \u2026"},
+        {100, "caf\u00E9.gif  3/17  cannot open: not an image"},
+        {40, "caf\u00E9.gif  3/17  cannot open: not an \u2026"},
+        {37, "caf\u00E9.gif  3/17  cannot open: not \u2026"},
         {24, "caf\u00E9.gif  3/17 \u2026"},
         {15, "caf\u00E9.gif \u2026"},
         {8, "caf\u00E9\u2026"},

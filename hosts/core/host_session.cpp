@@ -36,8 +36,25 @@ bool HostSession::Browse(const std::vector<std::filesystem::path>& paths, std::s
     return true;
 }
 
+namespace {
+
+// Marks a load for its duration.
+class LoadingScope {
+  public:
+    explicit LoadingScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~LoadingScope() { flag_ = false; }
+    LoadingScope(const LoadingScope&) = delete;
+    LoadingScope& operator=(const LoadingScope&) = delete;
+
+  private:
+    bool& flag_;
+};
+
+}  // namespace
+
 bool HostSession::ShowCurrent() {
-    if (listing_.empty()) return false;
+    if (listing_.empty() || loading_) return false;
+    const LoadingScope scope(loading_);
     std::error_code code;
     if (!std::filesystem::exists(listing_.current(), code) && !code) {
         // Gone since the folder was read: skipped, and said so.
@@ -71,7 +88,7 @@ void HostSession::FolderChanged() {
 }
 
 void HostSession::Reread(bool reload) {
-    if (listing_.empty()) return;
+    if (listing_.empty() || loading_) return;
     const std::string before = Utf8Name(listing_.current());
     const bool kept = listing_.Reread();
     if (!kept) {
@@ -90,6 +107,8 @@ void HostSession::Reread(bool reload) {
 }
 
 bool HostSession::ShowMemory(const std::string& name, const unsigned char* data, size_t size) {
+    if (loading_) return false;
+    const LoadingScope scope(loading_);
     listing_ = FolderListing();
     name_ = name;
     damage_.clear();
@@ -141,7 +160,7 @@ bool HostSession::Act(HostAction action, unsigned key, int x, int y) {
         case HostAction::Previous:
         case HostAction::First:
         case HostAction::Last:
-            if (listing_.empty()) return true;
+            if (listing_.empty() || loading_) return true;
             note_.clear();
             if (action == HostAction::Next) listing_.Next();
             if (action == HostAction::Previous) listing_.Previous();

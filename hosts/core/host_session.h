@@ -69,6 +69,9 @@ class HostSession {
     bool ShowCurrent();
     // The same for an image in memory under `name` (the built-in demo), outside any folder.
     bool ShowMemory(const std::string& name, const unsigned char* data, size_t size);
+    // Whether a load runs: the module may dispatch the window's messages while it waits for
+    // its worker, and a key or the watcher must not start another load inside this one.
+    bool loading() const { return loading_; }
     // Whether a picture is shown; false before the first load and after a failed one.
     bool shown() const { return shown_; }
     const std::string& error() const { return error_; }
@@ -139,6 +142,7 @@ class HostSession {
     std::string damage_;  // the shown file's DamageNote
     int rotation_ = 0;
     bool windowSized_ = false;
+    bool loading_ = false;
     bool shown_ = false;
     bool windowRefused_ = false;
     int renderResult_ = 0;

@@ -53,14 +53,15 @@ std::string LoadingText(const std::string& name, uint32_t done, uint32_t total) 
 std::string ElideStatus(std::string_view text, const std::function<bool(std::string_view)>& fits) {
     if (fits(text)) return std::string(text);
     static constexpr std::string_view kEllipsis = "\u2026";
-    // Whole parts first: the text up to each earlier "  ", with the ellipsis after it.
-    for (size_t end = text.rfind("  "); end != std::string_view::npos && end > 0;
-         end = text.rfind("  ", end - 1)) {
-        const std::string shorter = std::string(text.substr(0, end)) + " " + std::string(kEllipsis);
+    // Whole words first: the text up to each earlier space, with the ellipsis after it.
+    for (size_t end = text.rfind(' '); end != std::string_view::npos && end > 0;
+         end = text.rfind(' ', end - 1)) {
+        const std::string_view kept = text.substr(0, text.find_last_not_of(' ', end) + 1);
+        const std::string shorter = std::string(kept) + " " + std::string(kEllipsis);
         if (fits(shorter)) return shorter;
     }
-    // The first part alone is too long: cut it between UTF-8 characters.
-    std::string_view first = text.substr(0, text.find("  "));
+    // The first word alone is too long: cut it between UTF-8 characters.
+    std::string_view first = text.substr(0, text.find(' '));
     while (!first.empty()) {
         size_t cut = first.size() - 1;
         while (cut > 0 && (static_cast<unsigned char>(first[cut]) & 0xC0) == 0x80) --cut;

@@ -35,7 +35,7 @@ std::string StatusText(const StatusFacts& facts);
 // The status while a file loads: "cat.gif  loading frame 3 of 40".
 std::string LoadingText(const std::string& name, uint32_t done, uint32_t total);
 
-// The status shortened to what `fits` accepts: whole parts (the runs between two spaces)
-// dropped from the end and "…" put in their place, so that no word is cut; only a name too
-// long on its own is cut, between characters, and ends in "…".
+// The status shortened to what `fits` accepts: whole words dropped from the end and "…" put
+// in their place, so that no word is cut; only a first word (the name) too long on its own
+// is cut, between characters, and ends in "…".
 std::string ElideStatus(std::string_view text, const std::function<bool(std::string_view)>& fits);

@@ -9,6 +9,7 @@
 
 #include "command_line.h"
 #include "host_error.h"
+#include "hosts/core/host_commands.h"
 #include "hosts/core/host_module.h"
 #include "viewer_window.h"
 
@@ -53,6 +54,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     if (!options) {
         ReportError(error + L"\n" + kUsage);
         return 2;
+    }
+    if (options->versionAsked) {
+        const std::string version = VersionText("pelm-host");
+        ReportMessage(std::wstring(version.begin(), version.end()));
+        return 0;
     }
     // The picture is shown at 1:1 in real pixels, not scaled up by the system on a high-DPI
     // screen.

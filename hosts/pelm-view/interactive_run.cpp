@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -15,9 +18,20 @@
 
 namespace {
 
+// Whether someone reads the standard error stream: a terminal, or a file or pipe that a
+// script or a test reads. Started from a desktop it goes to a log or nowhere.
+bool ErrorsAreRead() {
+    struct stat status {};
+    if (isatty(STDERR_FILENO)) return true;
+    return fstat(STDERR_FILENO, &status) == 0 &&
+           (S_ISREG(status.st_mode) || S_ISFIFO(status.st_mode));
+}
+
+// The message, then exit code 1; a message box only where the message would go unseen, as it
+// waits for a click that a script never gives.
 int Refuse(const QString& message) {
     std::fprintf(stderr, "pelm-view: %s\n", message.toLocal8Bit().constData());
-    QMessageBox::critical(nullptr, "pelm-view", message);
+    if (!ErrorsAreRead()) QMessageBox::critical(nullptr, "pelm-view", message);
     return 1;
 }
 

@@ -131,6 +131,7 @@ MainWindow::MainWindow(std::shared_ptr<const HostModule> module, uint32_t backgr
     // The status never widens the window: it is elided to the room it has.
     status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(status_, 1);
+    status_->installEventFilter(this);
     statusBar()->addPermanentWidget(progress_);
     // The load's words are in the status; the bar is only a bar.
     progress_->setTextVisible(false);
@@ -256,9 +257,9 @@ void MainWindow::ShowStatus(const QString& text) {
     status_->setToolTip(shown == text ? QString() : text);
 }
 
-void MainWindow::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    ShowStatus(statusFull_);
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == status_ && event->type() == QEvent::Resize) ShowStatus(statusFull_);
+    return QMainWindow::eventFilter(watched, event);
 }
 
 bool MainWindow::progressShown() const {

@@ -65,7 +65,8 @@ class MainWindow : public QMainWindow, public SessionWindow {
     void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    // The status label's resizes: its text is elided again to the new width.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void UpdateStatus();

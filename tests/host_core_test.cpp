@@ -182,7 +182,10 @@ TEST(FolderListing, SaysWhyAPathCannotBeReadAndNotesADamagedFile) {
     EXPECT_TRUE(
         FolderListing::Of(folder.path() / "whole.gif" / "x.gif", FileFilter("*.gif"), &error)
             .empty());
-    EXPECT_EQ(error.rfind("a part of the path is not a folder: ", 0), 0u) << error;
+    // Windows calls it a path not found.
+    EXPECT_TRUE(error.rfind("a part of the path is not a folder: ", 0) == 0 ||
+                error.rfind("no such file or folder: ", 0) == 0)
+        << error;
 }
 
 TEST(FolderListing, SeveralPathsAndReadingTheFolderAgain) {
@@ -602,27 +605,6 @@ TEST_F(HostSessionTest, TurnsKeptSizeReloadAndVanishedFiles) {
     EXPECT_EQ(session.viewer().DisplayedSize(), (PictureSize{40, 30}));
     EXPECT_EQ(host_.sizings, 1);
 
-    // Rewritten on disk: F5 shows the new content.
-    EXPECT_EQ(centre(), 0xFF0000u);
-    folder.Write("1-red.gif", Still(255, 255, 0, 40, 30));
-    session.PressKey({vk::kF5}, 0, 0);
-    EXPECT_EQ(centre(), 0xFFFF00u);
-    // Deleted while shown: F5 skips to the file in its place, and says so.
-    fs::remove(red);
-    session.PressKey({'R', true}, 0, 0);
-    EXPECT_EQ(session.Status(), "2-green.gif  1/2  20x10  100%  still  1-red.gif is gone");
-    // Deleted before it is reached: skipped too; the note goes with the next step.
-    fs::remove(folder.path() / "3-blue.gif");
-    session.PressKey({vk::kEnd}, 0, 0);
-    EXPECT_EQ(session.Status(), "2-green.gif  1/1  20x10  100%  still  3-blue.gif is gone");
-    EXPECT_EQ(centre(), 0x00FF00u);
-    // A file added is reached, once the folder is read again (the watcher's call).
-    folder.Write("4-white.gif", Still(255, 255, 255, 16, 16));
-    session.FolderChanged();
-    EXPECT_EQ(session.name(), "2-green.gif");
-    session.PressKey({vk::kEnd}, 0, 0);
-    EXPECT_EQ(session.Status(), "4-white.gif  2/2  16x16  100%  still");
-
     // A still offers no module menu: a right click opens the host's, and its choice is done.
     host_.menuChoice = HostAction::Help;
     session.RightClick(10, 10);
@@ -632,6 +614,33 @@ TEST_F(HostSessionTest, TurnsKeptSizeReloadAndVanishedFiles) {
     EXPECT_EQ(host_.hostMenus, 2);
     session.PressKey({'C', true}, 0, 0);
     EXPECT_EQ(host_.copies, 1);
+
+    // Deleted before it is reached: skipped, with a note that goes with the next step.
+    fs::remove(folder.path() / "3-blue.gif");
+    session.PressKey({vk::kEnd}, 0, 0);
+    EXPECT_EQ(session.Status(), "1-red.gif  1/2  40x30  100%  still  3-blue.gif is gone");
+    // A file added is reached, once the folder is read again (the watcher's call).
+    folder.Write("4-white.gif", Still(255, 255, 255, 16, 16));
+    session.FolderChanged();
+    EXPECT_EQ(session.name(), "1-red.gif");
+    session.PressKey({vk::kEnd}, 0, 0);
+    EXPECT_EQ(session.Status(), "4-white.gif  3/3  16x16  100%  still");
+    session.PressKey({vk::kHome}, 0, 0);
+
+#ifdef _WIN32
+    GTEST_SKIP() << "the module holds the file it shows open without sharing it for writing or "
+                    "deleting, as Windows programs do: the shown file cannot change here";
+#endif
+    // Rewritten on disk while shown: F5 shows the new content.
+    EXPECT_EQ(centre(), 0xFF0000u);
+    folder.Write("1-red.gif", Still(255, 255, 0, 40, 30));
+    session.PressKey({vk::kF5}, 0, 0);
+    EXPECT_EQ(centre(), 0xFFFF00u);
+    // Deleted while shown: Ctrl+R skips to the file in its place, and says so.
+    fs::remove(red);
+    session.PressKey({'R', true}, 0, 0);
+    EXPECT_EQ(session.Status(), "2-green.gif  1/2  20x10  100%  still  1-red.gif is gone");
+    EXPECT_EQ(centre(), 0x00FF00u);
 }
 
 }  // namespace

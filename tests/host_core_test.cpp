@@ -12,6 +12,7 @@
 #include "hosts/core/colour.h"
 #include "hosts/core/file_filter.h"
 #include "hosts/core/folder_listing.h"
+#include "hosts/core/host_commands.h"
 #include "hosts/core/host_defaults.h"
 #include "hosts/core/host_module.h"
 #include "hosts/core/host_session.h"
@@ -156,6 +157,69 @@ TEST(FolderListing, NamesWhyAFileDidNotOpen) {
               "a damaged or unsupported WebP: the module cannot read its frames");
 }
 
+TEST(FolderListing, SaysWhyAPathCannotBeReadAndNotesADamagedFile) {
+    const std::pair<std::errc, const char*> words[] = {
+        {std::errc::permission_denied, "permission denied"},
+        {std::errc::operation_not_permitted, "permission denied"},
+        {std::errc::no_such_file_or_directory, "no such file or folder"},
+        {std::errc::not_a_directory, "a part of the path is not a folder"},
+    };
+    for (const auto& [code, text] : words) {
+        EXPECT_EQ(PathErrorWords(std::make_error_code(code)), text);
+    }
+    TemporaryFolder folder("pelm-damage");
+    std::vector<uint8_t> gif = Still(1, 2, 3, 8, 8);
+    EXPECT_EQ(DamageNote(folder.Write("whole.gif", gif)), "");
+    gif.pop_back();  // the trailer
+    EXPECT_EQ(DamageNote(folder.Write("cut.gif", gif)), "damaged: plays the frames that survive");
+    // RIFF's size counts what follows its eight bytes: 12 here.
+    std::vector<uint8_t> webp = Bytes(std::string("RIFF\x0C\0\0\0WEBPVP8L....", 20));
+    EXPECT_EQ(DamageNote(folder.Write("whole.webp", webp)), "");
+    webp[4] = 0x40;
+    EXPECT_EQ(DamageNote(folder.Write("cut.webp", webp)), "damaged: plays the frames that survive");
+    // A file inside something that is no folder.
+    std::string error;
+    EXPECT_TRUE(
+        FolderListing::Of(folder.path() / "whole.gif" / "x.gif", FileFilter("*.gif"), &error)
+            .empty());
+    // Windows calls it a path not found.
+    EXPECT_TRUE(error.rfind("a part of the path is not a folder: ", 0) == 0 ||
+                error.rfind("no such file or folder: ", 0) == 0)
+        << error;
+}
+
+TEST(FolderListing, SeveralPathsAndReadingTheFolderAgain) {
+    TemporaryFolder folder("pelm-reread");
+    const FileFilter filter("*.gif|*.webp");
+    for (const char* name : {"a.gif", "b.gif", "c.gif"}) folder.Write(name, Bytes("x"));
+    std::string error;
+    FolderListing some =
+        FolderListing::OfPaths({folder.path() / "c.gif", folder.path() / "a.gif"}, filter, &error);
+    ASSERT_EQ(some.size(), 2u) << error;
+    EXPECT_EQ(some.current().filename(), "c.gif");
+    EXPECT_TRUE(some.folder().empty());
+
+    FolderListing all = FolderListing::Of(folder.path() / "b.gif", filter, &error);
+    ASSERT_EQ(all.size(), 3u);
+    // Added: listed, and the current file stays current.
+    folder.Write("a0.gif", Bytes("x"));
+    EXPECT_TRUE(all.Reread());
+    EXPECT_EQ(all.size(), 4u);
+    EXPECT_EQ(all.current().filename(), "b.gif");
+    // The current file gone: the next in name order takes its place.
+    fs::remove(folder.path() / "b.gif");
+    EXPECT_FALSE(all.Reread());
+    EXPECT_EQ(all.size(), 3u);
+    EXPECT_EQ(all.current().filename(), "c.gif");
+    fs::remove(folder.path() / "c.gif");
+    EXPECT_FALSE(all.Reread());
+    EXPECT_EQ(all.current().filename(), "a.gif");  // wraps
+    // The named files: the gone one is dropped.
+    EXPECT_FALSE(some.Reread());
+    EXPECT_EQ(some.size(), 1u);
+    EXPECT_EQ(some.current().filename(), "a.gif");
+}
+
 TEST(Colour, ReadsSixHexDigitsWithOrWithoutAHash) {
     EXPECT_EQ(ParseColour("303030"), 0x303030u);
     EXPECT_EQ(ParseColour("#a0B0c0"), 0xA0B0C0u);
@@ -201,6 +265,48 @@ TEST(KeyMap, NamesTheHostsKeysAndPassesTheModulesOn) {
     EXPECT_EQ(MapKey(KeyPress{'P', false, false, true}, false), HostAction::None);
 }
 
+// The keys and the wheel added for the habits of other viewers, in one table.
+TEST(KeyMap, ReloadHelpCopyAndPlainZoomKeysAndTheWheel) {
+    struct Case {
+        KeyPress press;
+        HostAction action;
+    };
+    const Case cases[] = {
+        {{vk::kF5}, HostAction::Reload},
+        {{'R', true}, HostAction::Reload},
+        {{vk::kF1}, HostAction::Help},
+        {{vk::kOemQuestion, false, true}, HostAction::Help},
+        {{vk::kOemQuestion}, HostAction::ToModule},
+        {{'C', true}, HostAction::CopyFrame},
+        {{vk::kOemPlus}, HostAction::ZoomIn},
+        {{vk::kAdd}, HostAction::ZoomIn},
+        {{vk::kOemMinus}, HostAction::ZoomOut},
+        {{vk::kSubtract}, HostAction::ZoomOut},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MapKey(c.press, false), c.action) << "key " << c.press.key;
+    }
+    EXPECT_EQ(MapWheel(-1, false), HostAction::Next);
+    EXPECT_EQ(MapWheel(1, false), HostAction::Previous);
+    EXPECT_EQ(MapWheel(1, true), HostAction::ZoomIn);
+    EXPECT_EQ(MapWheel(-1, true), HostAction::ZoomOut);
+    EXPECT_EQ(MapWheel(0, false), HostAction::None);
+    // The menu's and the help's shortcuts are the key map's.
+    for (const HostCommand& command : HostMenuCommands()) {
+        if (!command.label) continue;
+        EXPECT_NE(HelpText().find(command.shortcut), std::string::npos) << command.label;
+    }
+    EXPECT_EQ(VersionText("pelm-view").rfind("pelm-view ", 0), 0u);
+}
+
+TEST(Colour, TakesTheNamesOfColoursInEitherCase) {
+    EXPECT_EQ(ParseColour("navy"), 0x000080u);
+    EXPECT_EQ(ParseColour("Grey"), 0x808080u);
+    EXPECT_EQ(ParseColour("WHITE"), 0xFFFFFFu);
+    EXPECT_FALSE(ParseColour("bluish"));
+    EXPECT_FALSE(ParseColour("blue "));
+}
+
 TEST(StatusText, SaysTheSameInBothHosts) {
     EXPECT_EQ(FormatTime(0), "0:00.000");
     EXPECT_EQ(FormatTime(61234), "1:01.234");
@@ -225,6 +331,36 @@ TEST(StatusText, SaysTheSameInBothHosts) {
     facts.width = facts.height = 16;
     facts.transport = Transport::Playing;
     EXPECT_EQ(StatusText(facts), "demo  16x16  100%  playing  0:00.000 / 0:00.000");
+    facts.angle = 90;
+    facts.note = "old.gif is gone";
+    EXPECT_EQ(StatusText(facts),
+              "demo  16x16  turned 90\u00B0  100%  playing  0:00.000 / 0:00.000  old.gif is gone");
+    EXPECT_EQ(LoadingText("cat.gif", 3, 40), "cat.gif  loading frame 3 of 40");
+}
+
+// Cut between words, never inside one; a name too long alone is cut between characters.
+TEST(StatusText, ElidesWholeWordsWithAnEllipsis) {
+    const std::string text = "caf\u00E9.gif  3/17  cannot open: not an image";
+    struct Case {
+        size_t room;  // bytes that fit
+        const char* shown;
+    };
+    const Case cases[] = {
+        {100, "caf\u00E9.gif  3/17  cannot open: not an image"},
+        {40, "caf\u00E9.gif  3/17  cannot open: not an \u2026"},
+        {37, "caf\u00E9.gif  3/17  cannot open: not \u2026"},
+        {24, "caf\u00E9.gif  3/17 \u2026"},
+        {15, "caf\u00E9.gif \u2026"},
+        {8, "caf\u00E9\u2026"},
+        {7, "caf\u2026"},  // the two bytes of the accent stay together
+        {6, "caf\u2026"},
+        {1, "\u2026"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ElideStatus(text, [&](std::string_view s) { return s.size() <= c.room; }),
+                  c.shown)
+            << "room " << c.room;
+    }
 }
 
 TEST(ViewGeometry, FitsShrinkingOnlyOrAlsoEnlarging) {
@@ -316,15 +452,23 @@ class TestSessionWindow : public SessionWindow {
     void ShowProgress(uint32_t done, uint32_t total) override { lastProgress = {done, total}; }
     void Repaint() override {}
     void StatusChanged() override {}
-    void PictureChanged() override { ++pictureChanges; }
+    void SizeToPicture() override { ++sizings; }
     bool IsFullscreen() override { return fullscreen; }
     void ToggleFullscreen() override { fullscreen = !fullscreen; }
     void ChooseFile() override { ++choices; }
     void Close() override { closed = true; }
+    void ShowHelp() override { ++helps; }
+    void CopyFrame() override { ++copies; }
+    unsigned ModuleMenusTracked() override { return 0; }
+    HostAction ChooseFromHostMenu(int, int) override {
+        ++hostMenus;
+        return menuChoice;
+    }
 
     static constexpr int kWidth = 80, kHeight = 60;
     std::pair<uint32_t, uint32_t> lastProgress{0, 0};
-    int pictureChanges = 0;
+    int sizings = 0, helps = 0, copies = 0, hostMenus = 0;
+    HostAction menuChoice = HostAction::None;
     bool fullscreen = false;
     int choices = 0;
     bool closed = false;
@@ -423,6 +567,80 @@ TEST_F(HostSessionTest, TheHostsOwnKeysAreCarriedOutByItsWindow) {
     EXPECT_EQ(host_.choices, 1);
     EXPECT_FALSE(host_.fullscreen);
     EXPECT_FALSE(host_.closed);
+}
+
+// A turn belongs to its file; only the first picture sizes the window; F5 reads the file
+// again from disk; a file gone is skipped with a note; a right click on a still or on an
+// error opens the host's menu.
+TEST_F(HostSessionTest, TurnsKeptSizeReloadAndVanishedFiles) {
+    TemporaryFolder folder("pelm-habits");
+    const fs::path red = folder.Write("1-red.gif", Still(255, 0, 0, 40, 30));
+    folder.Write("2-green.gif", Still(0, 255, 0, 20, 10));
+    folder.Write("3-blue.gif", Still(0, 0, 255, 30, 20));
+    std::string error;
+    HostSession session(module_, host_, 0x102030);
+    ASSERT_TRUE(session.Browse(folder.path(), &error)) << error;
+    const auto centre = [&] {
+        EXPECT_TRUE(session.Paint());
+        const std::vector<uint32_t> pixels =
+            window_.CaptureWhen([](const std::vector<uint32_t>& p) { return !p.empty(); }, 5000);
+        const int w = TestSessionWindow::kWidth, h = TestSessionWindow::kHeight;
+        return pixels.empty() ? 0u : pixels[(h / 2) * w + w / 2] & 0xFFFFFF;
+    };
+
+    ASSERT_TRUE(session.ShowCurrent()) << session.error();
+    EXPECT_EQ(host_.sizings, 1);
+    session.PressKey({'R'}, 0, 0);
+    EXPECT_EQ(session.rotation(), 90);
+    EXPECT_EQ(session.viewer().DisplayedSize(), (PictureSize{30, 40}));
+    EXPECT_EQ(session.Status(), "1-red.gif  1/3  40x30  turned 90\u00B0  100%  still");
+    // The next file comes unturned, and the window keeps its size.
+    session.PressKey({vk::kRight}, 0, 0);
+    EXPECT_EQ(session.rotation(), 0);
+    EXPECT_EQ(session.viewer().DisplayedSize(), (PictureSize{20, 10}));
+    EXPECT_EQ(session.picture(), (PictureSize{20, 10}));
+    EXPECT_EQ(session.Status(), "2-green.gif  2/3  20x10  100%  still");
+    session.PressKey({'E'}, 0, 0);
+    session.PressKey({vk::kHome}, 0, 0);
+    EXPECT_EQ(session.viewer().DisplayedSize(), (PictureSize{40, 30}));
+    EXPECT_EQ(host_.sizings, 1);
+
+    // A still offers no module menu: a right click opens the host's, and its choice is done.
+    host_.menuChoice = HostAction::Help;
+    session.RightClick(10, 10);
+    EXPECT_EQ(host_.hostMenus, 1);
+    EXPECT_EQ(host_.helps, 1);
+    session.PressKey({vk::kApps}, 0, 0);
+    EXPECT_EQ(host_.hostMenus, 2);
+    session.PressKey({'C', true}, 0, 0);
+    EXPECT_EQ(host_.copies, 1);
+
+    // Deleted before it is reached: skipped, with a note that goes with the next step.
+    fs::remove(folder.path() / "3-blue.gif");
+    session.PressKey({vk::kEnd}, 0, 0);
+    EXPECT_EQ(session.Status(), "1-red.gif  1/2  40x30  100%  still  3-blue.gif is gone");
+    // A file added is reached, once the folder is read again (the watcher's call).
+    folder.Write("4-white.gif", Still(255, 255, 255, 16, 16));
+    session.FolderChanged();
+    EXPECT_EQ(session.name(), "1-red.gif");
+    session.PressKey({vk::kEnd}, 0, 0);
+    EXPECT_EQ(session.Status(), "4-white.gif  3/3  16x16  100%  still");
+    session.PressKey({vk::kHome}, 0, 0);
+
+#ifdef _WIN32
+    GTEST_SKIP() << "the module holds the file it shows open without sharing it for writing or "
+                    "deleting, as Windows programs do: the shown file cannot change here";
+#endif
+    // Rewritten on disk while shown: F5 shows the new content.
+    EXPECT_EQ(centre(), 0xFF0000u);
+    folder.Write("1-red.gif", Still(255, 255, 0, 40, 30));
+    session.PressKey({vk::kF5}, 0, 0);
+    EXPECT_EQ(centre(), 0xFFFF00u);
+    // Deleted while shown: Ctrl+R skips to the file in its place, and says so.
+    fs::remove(red);
+    session.PressKey({'R', true}, 0, 0);
+    EXPECT_EQ(session.Status(), "2-green.gif  1/2  20x10  100%  still  1-red.gif is gone");
+    EXPECT_EQ(centre(), 0x00FF00u);
 }
 
 }  // namespace

@@ -353,15 +353,21 @@ TEST_F(PelmHostTest, StopThenEachStepShowsTheNextFrame) {
     }
 }
 
-TEST_F(PelmHostTest, TurnKeysTurnThePictureAndRefitTheWindow) {
+TEST_F(PelmHostTest, TurnKeysTurnThePictureInTheWindowAsItIs) {
     // Paused on the last frame by the case before.
     ASSERT_EQ(WaitForFrame(kFrames - 1), "");
+    RECT before{}, after{};
+    ASSERT_TRUE(GetWindowRect(window_, &before));
     PressKey('R');
     EXPECT_EQ(WaitForFrame(kFrames - 1, 90), "") << "after R";
-    EXPECT_EQ(WaitForTitle(L"48x64"), "");
+    // The picture's own size, and the turn.
+    EXPECT_EQ(WaitForTitle(L"64x48  turned 90\u00B0"), "");
+    ASSERT_TRUE(GetWindowRect(window_, &after));
+    EXPECT_EQ(after.right - after.left, before.right - before.left);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
     PressKey('E');
     EXPECT_EQ(WaitForFrame(kFrames - 1, 0), "") << "after E";
-    EXPECT_EQ(WaitForTitle(L"64x48"), "");
+    EXPECT_EQ(WaitForTitle(L"64x48  100%"), "");
 }
 
 TEST_F(PelmHostTest, RightAndLeftStepThroughTheFolderWithTheOneViewer) {
@@ -405,6 +411,51 @@ TEST_F(PelmHostTest, F11TogglesFullscreenAndEscLeavesIt) {
     EXPECT_EQ(back.right - back.left, normal.right - normal.left);
     EXPECT_EQ(back.bottom - back.top, normal.bottom - normal.top);
     EXPECT_TRUE(IsWindow(window_));
+}
+
+// The habits of other viewers: a turn that stays with its file, a window that keeps its size,
+// plain plus and minus, the folder followed on disk, F5, and F1.
+TEST_F(PelmHostTest, TurnsStayWithTheirFileAndTheFolderIsFollowed) {
+    EXPECT_EQ(KeyThenTitle(VK_HOME, L"  1/4  64x48  100%"), "");
+    RECT before{}, after{};
+    ASSERT_TRUE(GetWindowRect(window_, &before));
+    EXPECT_EQ(KeyThenTitle('R', L"  1/4  64x48  turned 90\u00B0"), "");
+    EXPECT_EQ(KeyThenTitle(VK_RIGHT, L"2 other.gif  2/4  32x24  100%  playing"), "");
+    EXPECT_EQ(Title().find(L"turned"), std::wstring::npos) << Narrow(Title());
+    EXPECT_EQ(WaitForScreen(OtherDifference), "") << "the other animation, unturned";
+    ASSERT_TRUE(GetWindowRect(window_, &after));
+    EXPECT_EQ(after.right - after.left, before.right - before.left);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+    EXPECT_EQ(KeyThenTitle(VK_ADD, L"32x24  150%"), "");
+    EXPECT_EQ(KeyThenTitle(VK_OEM_MINUS, L"32x24  100%"), "");
+
+    // A file added is reached; rewritten, it shows what it holds now; deleted, it is no longer
+    // listed. (The module holds the file it shows open, without sharing it for writing or
+    // deleting, as Windows programs do: these happen while another file is shown.)
+    const std::wstring added = folder_ + L"\\6 added.gif";
+    ASSERT_TRUE(WriteFile(added, StillGif()));
+    EXPECT_EQ(WaitForTitle(L"2 other.gif  2/5"), "");
+    EXPECT_EQ(KeyThenTitle(VK_END, L"6 added.gif  5/5  8x8"), "");
+    EXPECT_EQ(KeyThenTitle(VK_HOME, L"  1/5  64x48"), "");
+    ASSERT_TRUE(WriteFile(added, OtherGif()));
+    ASSERT_TRUE(DeleteFileW((folder_ + L"\\4 still.gif").c_str()));
+    EXPECT_EQ(WaitForTitle(L"  1/4  64x48"), "");
+    EXPECT_EQ(KeyThenTitle(VK_END, L"6 added.gif  4/4  32x24"), "");
+    // F5 reads the file again.
+    EXPECT_EQ(KeyThenTitle(VK_F5, L"6 added.gif  4/4  32x24  100%  playing"), "");
+    ASSERT_TRUE(WriteFile(folder_ + L"\\4 still.gif", StillGif()));
+
+    // F1: the keys, in a box of their own.
+    PressKey(VK_F1);
+    HWND help = nullptr;
+    const ULONGLONG deadline = GetTickCount64() + kTimeoutMs;
+    while (!(help = FindWindowW(nullptr, L"pelm-host keys")) && GetTickCount64() < deadline) {
+        host_->Pause(10);
+    }
+    ASSERT_TRUE(help) << "no help box within 20 s" << HostState();
+    PostMessageW(help, WM_COMMAND, IDOK, 0);
+    while (IsWindow(help) && GetTickCount64() < deadline) host_->Pause(10);
+    EXPECT_FALSE(IsWindow(help));
 }
 
 TEST_F(PelmHostTest, EscOutsideFullscreenClosesWithExitCodeZero) {

@@ -1,5 +1,7 @@
 #include "hosts/core/host_session.h"
 
+#include <utility>
+
 namespace {
 
 // The module's menu commands (its context menu's ids).
@@ -27,8 +29,44 @@ bool HostSession::Browse(const std::filesystem::path& path, std::string* error) 
     return true;
 }
 
+bool HostSession::Browse(const std::vector<std::filesystem::path>& paths, std::string* error) {
+    FolderListing listing = FolderListing::OfPaths(paths, filter_, error);
+    if (listing.empty()) return false;
+    listing_ = std::move(listing);
+    return true;
+}
+
+namespace {
+
+// Marks a load for its duration.
+class LoadingScope {
+  public:
+    explicit LoadingScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~LoadingScope() { flag_ = false; }
+    LoadingScope(const LoadingScope&) = delete;
+    LoadingScope& operator=(const LoadingScope&) = delete;
+
+  private:
+    bool& flag_;
+};
+
+}  // namespace
+
 bool HostSession::ShowCurrent() {
-    if (listing_.empty()) return false;
+    if (listing_.empty() || loading_) return false;
+    const LoadingScope scope(loading_);
+    std::error_code code;
+    if (!std::filesystem::exists(listing_.current(), code) && !code) {
+        // Gone since the folder was read: skipped, and said so.
+        const std::string gone = Utf8Name(listing_.current());
+        listing_.Reread();
+        note_ = gone + " is gone";
+        if (listing_.empty()) {
+            name_ = gone;
+            error_ = "the file is gone, and nothing else is left to show";
+            return Shown(false);
+        }
+    }
     const std::filesystem::path& file = listing_.current();
     name_ = Utf8Name(file);
     const auto progress = [this](uint32_t done, uint32_t total) {
@@ -36,12 +74,44 @@ bool HostSession::ShowCurrent() {
     };
     const bool loaded = viewer_.LoadFile(file, progress);
     if (!loaded) error_ = LoadFailureReason(file);
+    damage_ = loaded ? DamageNote(file) : "";
     return Shown(loaded);
 }
 
+void HostSession::Reload() {
+    note_.clear();
+    Reread(true);
+}
+
+void HostSession::FolderChanged() {
+    Reread(false);
+}
+
+void HostSession::Reread(bool reload) {
+    if (listing_.empty() || loading_) return;
+    const std::string before = Utf8Name(listing_.current());
+    const bool kept = listing_.Reread();
+    if (!kept) {
+        note_ = before + " is gone";
+        if (listing_.empty()) {
+            error_ = "the file is gone, and nothing else is left to show";
+            Shown(false);
+            return;
+        }
+    }
+    if (reload || !kept) {
+        ShowCurrent();
+    } else {
+        window_.StatusChanged();  // its place or the count may have changed
+    }
+}
+
 bool HostSession::ShowMemory(const std::string& name, const unsigned char* data, size_t size) {
+    if (loading_) return false;
+    const LoadingScope scope(loading_);
     listing_ = FolderListing();
     name_ = name;
+    damage_.clear();
     const auto progress = [this](uint32_t done, uint32_t total) {
         window_.ShowProgress(done, total);
     };
@@ -56,10 +126,16 @@ bool HostSession::Shown(bool loaded) {
     shown_ = false;
     transport_ = Transport::Still;
     picture_ = loaded ? viewer_.DisplayedSize() : PictureSize{};
+    // The module keeps the last file's turn through a load; it is undone once attached.
+    if (rotation_ % 180 != 0) std::swap(picture_.width, picture_.height);
+    ownSize_ = picture_;
     geometry_.SetPicture(picture_);
-    // The window takes its size for the picture first: the module's window surface is made
-    // at the client size of the attach.
-    window_.PictureChanged();
+    // The first picture sizes the window before the attach: the module's window surface is
+    // made at the client size of the attach.
+    if (loaded && !windowSized_) {
+        windowSized_ = true;
+        window_.SizeToPicture();
+    }
     if (loaded) {
         error_.clear();
         windowRefused_ = !viewer_.Attach(window_.Handle());
@@ -67,6 +143,7 @@ bool HostSession::Shown(bool loaded) {
             error_ = "the module cannot draw in the window";
         } else {
             shown_ = true;
+            if (rotation_ != 0 && viewer_.Rotate(-rotation_) == 0) rotation_ = 0;
             viewer_.SetBackground(background_);
             viewer_.Play();
             if (viewer_.frameCount() > 1) transport_ = Transport::Playing;
@@ -83,7 +160,8 @@ bool HostSession::Act(HostAction action, unsigned key, int x, int y) {
         case HostAction::Previous:
         case HostAction::First:
         case HostAction::Last:
-            if (listing_.empty()) return true;
+            if (listing_.empty() || loading_) return true;
+            note_.clear();
             if (action == HostAction::Next) listing_.Next();
             if (action == HostAction::Previous) listing_.Previous();
             if (action == HostAction::First) listing_.First();
@@ -107,9 +185,16 @@ bool HostSession::Act(HostAction action, unsigned key, int x, int y) {
             if (shown_) PassKey('P');
             return true;
         case HostAction::TurnClockwise:
-        case HostAction::TurnCounterClockwise:
+        case HostAction::TurnCounterClockwise: {
             // -1 without a window surface; the fit follows when VM_NOTIFY says it turned.
-            if (shown_) viewer_.Rotate(action == HostAction::TurnClockwise ? 90 : -90);
+            const int step = action == HostAction::TurnClockwise ? 90 : 270;
+            if (shown_ && viewer_.Rotate(step == 90 ? 90 : -90) == 0) {
+                rotation_ = (rotation_ + step) % 360;
+            }
+            return true;
+        }
+        case HostAction::Reload:
+            Reload();
             return true;
         case HostAction::Menu:
             OpenMenuAtCentre();
@@ -125,9 +210,12 @@ bool HostSession::Act(HostAction action, unsigned key, int x, int y) {
 }
 
 void HostSession::PressKey(const KeyPress& press, int x, int y) {
+    Command(MapKey(press, window_.IsFullscreen()), press.key, x, y);
+}
+
+void HostSession::Command(HostAction action, unsigned key, int x, int y) {
     const bool fullscreen = window_.IsFullscreen();
-    const HostAction action = MapKey(press, fullscreen);
-    if (Act(action, press.key, x, y)) return;
+    if (Act(action, key, x, y)) return;
     switch (action) {
         case HostAction::Open:
             window_.ChooseFile();
@@ -140,6 +228,12 @@ void HostSession::PressKey(const KeyPress& press, int x, int y) {
             break;
         case HostAction::Close:
             window_.Close();
+            break;
+        case HostAction::Help:
+            window_.ShowHelp();
+            break;
+        case HostAction::CopyFrame:
+            if (shown_) window_.CopyFrame();
             break;
         default:
             break;
@@ -166,11 +260,20 @@ void HostSession::PassKey(unsigned key) {
     window_.StatusChanged();
 }
 
+void HostSession::RightClick(int x, int y) {
+    const unsigned before = window_.ModuleMenusTracked();
+    // The module's menu runs its modal loop inside this call.
+    if (shown_) viewer_.RightButtonDown(x, y);
+    if (window_.ModuleMenusTracked() != before) return;
+    Command(window_.ChooseFromHostMenu(x, y), 0, x, y);
+}
+
 void HostSession::OpenMenuAtCentre() {
-    if (!shown_) return;
+    const PictureSize client = window_.ClientSize();
     const Placement placement = Place();
-    viewer_.RightButtonDown((placement.dest.left + placement.dest.right) / 2,
-                            (placement.dest.top + placement.dest.bottom) / 2);
+    if (!shown_) return RightClick(client.width / 2, client.height / 2);
+    RightClick((placement.dest.left + placement.dest.right) / 2,
+               (placement.dest.top + placement.dest.bottom) / 2);
 }
 
 void HostSession::MenuChosen(uintptr_t id) {
@@ -185,7 +288,6 @@ void HostSession::Notified(uintptr_t what) {
     if (what == kNotifyRotated && shown_) {
         picture_ = viewer_.DisplayedSize();
         geometry_.Turned(picture_);
-        window_.PictureChanged();
     }
     window_.Repaint();
 }
@@ -210,9 +312,12 @@ std::string HostSession::Status() {
         facts.count = listing_.size();
     }
     facts.error = error_;
+    facts.note = damage_ + (damage_.empty() || note_.empty() ? "" : "; ") + note_;
     if (shown_) {
-        facts.width = picture_.width;
-        facts.height = picture_.height;
+        // The picture's own size: the turn is said apart.
+        facts.width = ownSize_.width;
+        facts.height = ownSize_.height;
+        facts.angle = rotation_;
         facts.scale = geometry_.Scale(window_.ClientSize());
         facts.transport = transport_;
         facts.positionMs = viewer_.PositionMs();

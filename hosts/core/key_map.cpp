@@ -19,6 +19,10 @@ HostAction MapKey(const KeyPress& press, bool fullscreen) {
             case 'Q':
             case 'W':
                 return HostAction::Close;
+            case 'R':
+                return HostAction::Reload;
+            case 'C':
+                return HostAction::CopyFrame;
             default:
                 // The module ignores modifiers: Ctrl+S would stop. Held keys are the host's.
                 return HostAction::None;
@@ -37,6 +41,18 @@ HostAction MapKey(const KeyPress& press, bool fullscreen) {
             return HostAction::Last;
         case 'F':
             return HostAction::ToggleFit;
+        case vk::kOemPlus:  // '=' and '+' alike, as with Ctrl
+        case vk::kAdd:
+            return HostAction::ZoomIn;
+        case vk::kOemMinus:
+        case vk::kSubtract:
+            return HostAction::ZoomOut;
+        case vk::kF5:
+            return HostAction::Reload;
+        case vk::kF1:
+            return HostAction::Help;
+        case vk::kOemQuestion:
+            return press.shift ? HostAction::Help : HostAction::ToModule;
         case vk::kF11:
             return HostAction::Fullscreen;
         case vk::kEscape:
@@ -58,4 +74,10 @@ HostAction MapKey(const KeyPress& press, bool fullscreen) {
         default:
             return HostAction::ToModule;
     }
+}
+
+HostAction MapWheel(int delta, bool ctrl) {
+    if (delta == 0) return HostAction::None;
+    if (ctrl) return delta > 0 ? HostAction::ZoomIn : HostAction::ZoomOut;
+    return delta > 0 ? HostAction::Previous : HostAction::Next;
 }

@@ -8,11 +8,14 @@
 #include "hosts/core/colour.h"
 
 const wchar_t kUsage[] =
-    L"usage: pelm-host [--module PATH] [--background RRGGBB] [--topmost] [FILE | FOLDER]\n"
-    L"  FILE                 a GIF or WebP image, browsed with the others of its folder\n"
+    L"usage: pelm-host [--module PATH] [--background COLOUR] [--topmost] [FILE... | FOLDER]\n"
+    L"       pelm-host --version\n"
+    L"  FILE                 a GIF or WebP image, browsed with the others of its folder;\n"
+    L"                       several: just those\n"
     L"  FOLDER               the GIF and WebP images of a folder; without either, the demo\n"
     L"  --module PATH        the module to load (default: Pelm_TavorenGif beside pelm-host)\n"
-    L"  --background RRGGBB  the colour around the picture, in hexadecimal (default 303030)\n"
+    L"  --background COLOUR  the colour around the picture: RRGGBB in hexadecimal, or a name\n"
+    L"                       such as black, white, grey, navy (default 303030)\n"
     L"  --topmost            keep the window above all others";
 
 namespace {
@@ -44,17 +47,21 @@ std::optional<HostOptions> ParseCommandLine(const wchar_t* commandLine, std::wst
         } else if (arg == L"--background" && hasValue) {
             const std::optional<uint32_t> colour = ParseColour(Narrow(args[++i]));
             if (!colour) {
-                error = L"--background takes six hexadecimal digits, such as 303030 or #303030";
+                error =
+                    L"--background takes six hexadecimal digits, such as 303030 or #303030, "
+                    L"or a colour's name";
                 return std::nullopt;
             }
             options.background = *colour;
         } else if (arg == L"--topmost") {
             options.topmost = true;
-        } else if (arg.rfind(L"--", 0) == 0 || !options.imagePath.empty()) {
+        } else if (arg == L"--version") {
+            options.versionAsked = true;
+        } else if (arg.rfind(L"--", 0) == 0) {
             error = L"unexpected argument: " + arg;
             return std::nullopt;
         } else {
-            options.imagePath = arg;
+            options.imagePaths.push_back(arg);
         }
     }
     return options;

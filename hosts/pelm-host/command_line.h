@@ -1,17 +1,19 @@
-// The host's command line: pelm-host [--module PATH] [--background RRGGBB] [--topmost]
-// [FILE | FOLDER]
+// The host's command line: pelm-host [--module PATH] [--background COLOUR] [--topmost]
+// [FILE... | FOLDER]
 #pragma once
 
 #include <windows.h>
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "hosts/core/host_defaults.h"
 
 struct HostOptions {
-    std::wstring modulePath;  // empty: the module beside the executable
-    std::wstring imagePath;   // a file or a folder; empty: the built-in demo animation
+    std::wstring modulePath;                   // empty: the module beside the executable
+    std::vector<std::wstring> imagePaths;      // files or a folder; none: the built-in demo
+    bool versionAsked = false;                 // --version: print it and go
     uint32_t background = kDefaultBackground;  // 0xRRGGBB
     // Keeps the window above all others: for tests on a display without a window manager,
     // where nothing else would keep a window from being covered.

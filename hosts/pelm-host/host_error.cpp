@@ -6,8 +6,8 @@
 
 namespace {
 
-bool WriteToStandardError(const std::wstring& text) {
-    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+bool WriteTo(DWORD stream, const std::wstring& text) {
+    HANDLE error = GetStdHandle(stream);
     if (!error || error == INVALID_HANDLE_VALUE || GetFileType(error) == FILE_TYPE_UNKNOWN) {
         return false;
     }
@@ -28,6 +28,11 @@ bool WriteToStandardError(const std::wstring& text) {
 }  // namespace
 
 void ReportError(const std::wstring& message) {
-    if (WriteToStandardError(L"pelm-host: " + message + L"\n")) return;
+    if (WriteTo(STD_ERROR_HANDLE, L"pelm-host: " + message + L"\n")) return;
     MessageBoxW(nullptr, message.c_str(), L"Pelm host", MB_OK | MB_ICONERROR);
+}
+
+void ReportMessage(const std::wstring& message) {
+    if (WriteTo(STD_OUTPUT_HANDLE, message + L"\n")) return;
+    MessageBoxW(nullptr, message.c_str(), L"Pelm host", MB_OK);
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "hosts/core/host_commands.h"
 #include "hosts/pelm-host/command_line.h"
 #include "hosts/pelm-host/host_error.h"
 #include "hosts/core/host_module.h"
@@ -53,6 +54,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     if (!options) {
         ReportError(error + L"\n" + kUsage);
         return 2;
+    }
+    if (options->versionAsked) {
+        const std::string version = VersionText("pelm-host");
+        ReportMessage(std::wstring(version.begin(), version.end()));
+        return 0;
     }
     // The picture is shown at 1:1 in real pixels, not scaled up by the system on a high-DPI
     // screen.

@@ -6,10 +6,12 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
-#include "hosts/demo/demo_animation.h"
+#include "hosts/core/host_commands.h"
 #include "hosts/core/host_defaults.h"
+#include "hosts/demo/demo_animation.h"
 
 const wchar_t kViewerWindowClass[] = L"PelmHostWindow";
 
@@ -17,6 +19,11 @@ namespace {
 
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 constexpr int kProgressMargin = 16, kProgressHeight = 24;
+// The host's commands in the system menu: ids below SC_SIZE, with the low four bits clear,
+// which the system keeps for itself.
+constexpr UINT kSystemCommandBase = 0x1000, kSystemCommandStep = 0x10;
+constexpr UINT_PTR kWatchTimer = 1;
+constexpr UINT kWatchMs = 300;
 
 DWORD ExtendedStyle(const HostOptions& options) {
     return options.topmost ? WS_EX_TOPMOST : 0;
@@ -38,12 +45,41 @@ bool Held(int key) {
     return GetKeyState(key) < 0;
 }
 
+// The command table as a Win32 menu: item ids are `base` + index * `step`.
+HMENU AppendHostCommands(HMENU menu, UINT base, UINT step) {
+    const auto commands = HostMenuCommands();
+    for (size_t i = 0; i < commands.size(); ++i) {
+        if (!commands[i].label) {
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            continue;
+        }
+        const std::wstring text = Wide(commands[i].label) + L"\t" + Wide(commands[i].shortcut);
+        AppendMenuW(menu, MF_STRING, base + static_cast<UINT>(i) * step, text.c_str());
+    }
+    return menu;
+}
+
+HostAction CommandOf(UINT_PTR id, UINT base, UINT step) {
+    const auto commands = HostMenuCommands();
+    if (id < base || (id - base) % step != 0 || (id - base) / step >= commands.size()) {
+        return HostAction::None;
+    }
+    return commands[(id - base) / step].action;
+}
+
+FILETIME LastWritten(const std::filesystem::path& file) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) return {};
+    return data.ftLastWriteTime;
+}
+
 }  // namespace
 
 ViewerWindow::ViewerWindow(std::shared_ptr<const HostModule> module, const HostOptions& options)
     : module_(std::move(module)), options_(options) {}
 
 ViewerWindow::~ViewerWindow() {
+    if (folderChange_ != INVALID_HANDLE_VALUE) FindCloseChangeNotification(folderChange_);
     if (window_) DestroyWindow(window_);
     if (backgroundBrush_) DeleteObject(backgroundBrush_);
 }
@@ -55,8 +91,9 @@ bool ViewerWindow::Open(int show, std::wstring& error) {
         return false;
     }
     std::string reason;
-    if (!options_.imagePath.empty() &&
-        !session_->Browse(std::filesystem::path(options_.imagePath), &reason)) {
+    std::vector<std::filesystem::path> paths(options_.imagePaths.begin(),
+                                             options_.imagePaths.end());
+    if (!paths.empty() && !session_->Browse(paths, &reason)) {
         error = Wide(reason);
         return false;
     }
@@ -64,7 +101,7 @@ bool ViewerWindow::Open(int show, std::wstring& error) {
         error = L"cannot create the window (error " + std::to_wstring(GetLastError()) + L")";
         return false;
     }
-    if (options_.imagePath.empty()) {
+    if (paths.empty()) {
         session_->ShowMemory("demo", kDemoAnimation, kDemoAnimationSize);
     } else {
         // A file that does not open shows its reason in the window; the keys go on.
@@ -75,7 +112,7 @@ bool ViewerWindow::Open(int show, std::wstring& error) {
         DestroyWindow(window_);
         return false;
     }
-    if (options_.imagePath.empty() && !session_->shown()) {
+    if (paths.empty() && !session_->shown()) {
         error = L"cannot open the demo animation";
         DestroyWindow(window_);
         return false;
@@ -110,6 +147,8 @@ bool ViewerWindow::CreateHostWindow(int show) {
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
+    AddCommandsToSystemMenu();
+    SetTimer(window_, kWatchTimer, kWatchMs, nullptr);
     ShowWindow(window_, show);
     UpdateWindow(window_);
     return true;
@@ -136,9 +175,7 @@ void ViewerWindow::ShowProgress(uint32_t done, uint32_t total) {
     SendMessageW(progressBar_, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
     SendMessageW(progressBar_, PBM_SETPOS, done, 0);
     UpdateWindow(progressBar_);
-    const std::wstring title = Wide(session_->name()) + L"  loading frame " +
-                               std::to_wstring(done) + L" of " + std::to_wstring(total);
-    SetWindowTextW(window_, title.c_str());
+    SetWindowTextW(window_, Wide(LoadingText(session_->name(), done, total)).c_str());
 }
 
 void ViewerWindow::Repaint() {
@@ -147,11 +184,12 @@ void ViewerWindow::Repaint() {
         progressBar_ = nullptr;
     }
     InvalidateRect(window_, nullptr, FALSE);
+    WatchFolder();
 }
 
-// The window takes the picture's size, within the work area and at least the minimum; not
-// in fullscreen or maximised, where the window's size is the user's.
-void ViewerWindow::PictureChanged() {
+// The first picture: the window takes its size, within the work area and at least the
+// minimum; not in fullscreen or maximised, where the window's size is the user's.
+void ViewerWindow::SizeToPicture() {
     if (fullscreen_ || IsZoomed(window_)) return;
     const PictureSize picture = session_->picture();
     if (picture.width <= 0 || picture.height <= 0) return;
@@ -176,9 +214,10 @@ void ViewerWindow::PictureChanged() {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-bool ViewerWindow::OpenPath(const std::wstring& path) {
+bool ViewerWindow::OpenPaths(const std::vector<std::wstring>& paths) {
     std::string reason;
-    if (!session_->Browse(std::filesystem::path(path), &reason)) {
+    if (!session_->Browse(std::vector<std::filesystem::path>(paths.begin(), paths.end()),
+                          &reason)) {
         SetWindowTextW(window_, Wide(reason).c_str());
         return false;
     }
@@ -282,19 +321,127 @@ void ViewerWindow::ChooseFile() {
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER;
-    if (GetOpenFileNameW(&dialog)) OpenPath(file.data());
+    if (GetOpenFileNameW(&dialog)) OpenPaths({file.data()});
 }
 
-// The first file or folder dropped is browsed.
+void ViewerWindow::ShowHelp() {
+    const std::wstring text = Wide(HelpText());
+    MessageBoxW(window_, text.c_str(), L"pelm-host keys", MB_OK);
+}
+
+// What the window shows of the picture, read back from the screen, as a device-independent
+// bitmap on the clipboard.
+void ViewerWindow::CopyFrame() {
+    const PixelRect dest = session_->Place().dest;
+    const PictureSize client = ClientSize();
+    const int left = std::max(0, dest.left), top = std::max(0, dest.top);
+    const int width = std::min(client.width, dest.right) - left;
+    const int height = std::min(client.height, dest.bottom) - top;
+    if (width <= 0 || height <= 0) return;
+    HDC screen = GetDC(window_);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool copied = false;
+    if (bitmap) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        copied = BitBlt(memory, 0, 0, width, height, screen, left, top, SRCCOPY);
+        SelectObject(memory, old);
+    }
+    ReleaseDC(window_, screen);
+    DeleteDC(memory);
+    const size_t pixels = size_t(width) * size_t(height) * 4;
+    HGLOBAL global =
+        copied ? GlobalAlloc(GMEM_MOVEABLE, sizeof(BITMAPINFOHEADER) + pixels) : nullptr;
+    if (global) {
+        auto* out = static_cast<BYTE*>(GlobalLock(global));
+        std::memcpy(out, &info.bmiHeader, sizeof(BITMAPINFOHEADER));
+        std::memcpy(out + sizeof(BITMAPINFOHEADER), bits, pixels);
+        GlobalUnlock(global);
+        if (!OpenClipboard(window_)) {
+            GlobalFree(global);
+        } else {
+            EmptyClipboard();
+            if (!SetClipboardData(CF_DIB, global)) GlobalFree(global);  // else the system's
+            CloseClipboard();
+        }
+    }
+    if (bitmap) DeleteObject(bitmap);
+}
+
+HostAction ViewerWindow::ChooseFromHostMenu(int x, int y) {
+    HMENU menu = AppendHostCommands(CreatePopupMenu(), 1, 1);
+    if (!menu) return HostAction::None;
+    POINT at{x, y};
+    ClientToScreen(window_, &at);
+    hostMenuOpen_ = true;
+    const UINT_PTR id = static_cast<UINT_PTR>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr));
+    hostMenuOpen_ = false;
+    DestroyMenu(menu);
+    return CommandOf(id, 1, 1);
+}
+
+void ViewerWindow::AddCommandsToSystemMenu() {
+    if (HMENU system = GetSystemMenu(window_, FALSE)) {
+        AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+        AppendHostCommands(system, kSystemCommandBase, kSystemCommandStep);
+    }
+}
+
+// The folder's change notification, moved to the browsed folder when it is another one.
+void ViewerWindow::WatchFolder() {
+    if (!session_ || !session_->browsing()) return;
+    shownWritten_ = LastWritten(session_->listing().current());
+    const std::filesystem::path& folder = session_->listing().folder();
+    if (folder == watchedFolder_) return;
+    if (folderChange_ != INVALID_HANDLE_VALUE) FindCloseChangeNotification(folderChange_);
+    watchedFolder_ = folder;
+    folderChange_ = folder.empty()
+                        ? INVALID_HANDLE_VALUE
+                        : FindFirstChangeNotificationW(folder.c_str(), FALSE,
+                                                       FILE_NOTIFY_CHANGE_FILE_NAME |
+                                                           FILE_NOTIFY_CHANGE_LAST_WRITE |
+                                                           FILE_NOTIFY_CHANGE_SIZE);
+}
+
+void ViewerWindow::CheckDisk() {
+    // During a load (the module may dispatch messages while it waits), the next tick.
+    if (folderChange_ == INVALID_HANDLE_VALUE || !session_ || session_->loading() ||
+        WaitForSingleObject(folderChange_, 0) != WAIT_OBJECT_0) {
+        return;
+    }
+    FindNextChangeNotification(folderChange_);
+    const FILETIME written = LastWritten(session_->listing().current());
+    if (CompareFileTime(&written, &shownWritten_) != 0) {
+        session_->Reload();  // rewritten, or gone
+    } else {
+        session_->FolderChanged();
+    }
+}
+
+// Only GIF and WebP files and folders are taken: one browses its folder (or its files),
+// several are browsed as they are.
 void ViewerWindow::Dropped(HDROP drop) {
-    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
-    if (length > 0 && length != 0xFFFFFFFF) {
+    std::vector<std::wstring> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        if (length == 0) continue;
         std::wstring path(length + 1, L'\0');
-        DragQueryFileW(drop, 0, path.data(), length + 1);
+        DragQueryFileW(drop, i, path.data(), length + 1);
         path.resize(length);
-        OpenPath(path);
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        const bool folder =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        if (folder || session_->filter().Accepts(std::filesystem::path(path))) {
+            paths.push_back(std::move(path));
+        }
     }
     DragFinish(drop);
+    if (!paths.empty()) OpenPaths(paths);
 }
 
 LRESULT CALLBACK ViewerWindow::WindowProcedure(HWND window, UINT message, WPARAM wParam,
@@ -335,10 +482,24 @@ LRESULT ViewerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_RBUTTONDOWN:
-            // The module runs its context menu's modal loop inside this call.
-            if (session_->shown()) {
-                session_->viewer().RightButtonDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-            }
+            // The module runs its context menu's modal loop inside this call; the host's
+            // menu follows where the module offers none.
+            session_->RightClick(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            return 0;
+        case WM_ENTERMENULOOP:
+            // TrackPopupMenu with this window as owner: the module's menu, unless it is ours.
+            if (wParam && !hostMenuOpen_) ++moduleMenus_;
+            return 0;
+        case WM_SYSCOMMAND: {
+            const HostAction action =
+                CommandOf(wParam & 0xFFF0, kSystemCommandBase, kSystemCommandStep);
+            if (action == HostAction::None) break;
+            const POINT at = Cursor();
+            session_->Command(action, 0, at.x, at.y);
+            return 0;
+        }
+        case WM_TIMER:
+            if (wParam == kWatchTimer) CheckDisk();
             return 0;
         case WM_LBUTTONDOWN:
             if (session_->shown() && session_->geometry().Pannable(ClientSize())) {
@@ -364,16 +525,17 @@ LRESULT ViewerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONDBLCLK:
             ToggleFullscreen();
             return 0;
-        case WM_MOUSEWHEEL:
-            if (GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) {
-                POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};  // screen coordinates
-                ScreenToClient(window_, &at);
-                session_->Act(
-                    GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? HostAction::ZoomIn : HostAction::ZoomOut,
-                    0, at.x, at.y);
-                return 0;
-            }
-            break;
+        case WM_MOUSEWHEEL: {
+            // One notch (WHEEL_DELTA) is one step: a touchpad's small deltas add up to it.
+            wheel_ += GET_WHEEL_DELTA_WPARAM(wParam);
+            const int notches = wheel_ / WHEEL_DELTA;
+            wheel_ -= notches * WHEEL_DELTA;
+            POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};  // screen coordinates
+            ScreenToClient(window_, &at);
+            session_->Command(MapWheel(notches, GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL), 0, at.x,
+                              at.y);
+            return 0;
+        }
         case WM_DROPFILES:
             Dropped(reinterpret_cast<HDROP>(wParam));
             return 0;
@@ -381,6 +543,7 @@ LRESULT ViewerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             session_->Notified(wParam);
             return 0;
         case WM_DESTROY:
+            KillTimer(window_, kWatchTimer);
             // The viewer goes with the window it draws in.
             session_.reset();
             // Not when Open gives up: a pending quit would close its error's message box.

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "hosts/pelm-host/command_line.h"
 #include "hosts/core/host_session.h"
@@ -34,11 +35,15 @@ class ViewerWindow : public SessionWindow {
     void ShowProgress(uint32_t done, uint32_t total) override;
     void Repaint() override;
     void StatusChanged() override { ShowStatus(); }
-    void PictureChanged() override;
+    void SizeToPicture() override;
     bool IsFullscreen() override { return fullscreen_; }
     void ToggleFullscreen() override;
     void ChooseFile() override;
     void Close() override;
+    void ShowHelp() override;
+    void CopyFrame() override;
+    unsigned ModuleMenusTracked() override { return moduleMenus_; }
+    HostAction ChooseFromHostMenu(int x, int y) override;
 
   private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam,
@@ -46,7 +51,13 @@ class ViewerWindow : public SessionWindow {
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     bool CreateHostWindow(int show);
-    bool OpenPath(const std::wstring& path);
+    bool OpenPaths(const std::vector<std::wstring>& paths);
+    // The host's commands at the end of the window's system menu, reachable on an animation
+    // too, whose right click belongs to the module.
+    void AddCommandsToSystemMenu();
+    // The watcher's poll: the folder changed on disk, or the shown file was rewritten.
+    void CheckDisk();
+    void WatchFolder();
     void Paint();
     void ShowStatus();
     void PressKey(unsigned key);
@@ -64,4 +75,11 @@ class ViewerWindow : public SessionWindow {
     WINDOWPLACEMENT normalPlacement_{};  // before fullscreen
     std::optional<POINT> dragFrom_;
     std::wstring title_;
+    unsigned moduleMenus_ = 0;
+    bool hostMenuOpen_ = false;
+    int wheel_ = 0;  // wheel delta not yet a whole notch
+    // The browsed folder's change notification, and the shown file as last loaded.
+    HANDLE folderChange_ = INVALID_HANDLE_VALUE;
+    std::filesystem::path watchedFolder_;
+    FILETIME shownWritten_{};
 };

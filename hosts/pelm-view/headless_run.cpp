@@ -61,10 +61,10 @@ class HeadlessRun {
 bool HeadlessRun::Load() {
     // The frame count is the total that the load's progress reports.
     const ModuleViewer::Progress progress = [this](UINT32, UINT32 total) { frameCount_ = total; };
-    if (options_.file.empty()) {
+    if (options_.files.empty()) {
         return viewer_.LoadMemory(kDemoAnimation, kDemoAnimationSize, progress);
     }
-    return viewer_.LoadFile(std::filesystem::u8path(options_.file), progress);
+    return viewer_.LoadFile(std::filesystem::u8path(options_.files.front()), progress);
 }
 
 bool HeadlessRun::Attach() {
@@ -139,8 +139,9 @@ bool HeadlessRun::Step(int requests, UINT32 nextFrame) {
 int HeadlessRun::Run() {
     if (!viewer_.valid()) return Fail("the module made no viewer");
     if (!Load()) {
-        std::fprintf(stderr, "pelm-view: the module cannot open %s\n",
-                     options_.file.empty() ? "the demo animation" : options_.file.c_str());
+        std::fprintf(
+            stderr, "pelm-view: the module cannot open %s\n",
+            options_.files.empty() ? "the demo animation" : options_.files.front().c_str());
         return kExitNotOpened;
     }
     if (frameCount_ == 0) return Fail("the module opened the image but reported no frames");

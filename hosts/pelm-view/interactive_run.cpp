@@ -5,18 +5,33 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "hosts/core/host_module.h"
 #include "hosts/pelm-view/main_window.h"
 
 namespace {
 
+// Whether someone reads the standard error stream: a terminal, or a file or pipe that a
+// script or a test reads. Started from a desktop it goes to a log or nowhere.
+bool ErrorsAreRead() {
+    struct stat status {};
+    if (isatty(STDERR_FILENO)) return true;
+    return fstat(STDERR_FILENO, &status) == 0 &&
+           (S_ISREG(status.st_mode) || S_ISFIFO(status.st_mode));
+}
+
+// The message, then exit code 1; a message box only where the message would go unseen, as it
+// waits for a click that a script never gives.
 int Refuse(const QString& message) {
     std::fprintf(stderr, "pelm-view: %s\n", message.toLocal8Bit().constData());
-    QMessageBox::critical(nullptr, "pelm-view", message);
+    if (!ErrorsAreRead()) QMessageBox::critical(nullptr, "pelm-view", message);
     return 1;
 }
 
@@ -42,9 +57,13 @@ int RunInteractive(int argc, char** argv, const Options& options) {
     window.show();
     // Shown before the load, which runs on this thread; the progress bar paints itself.
     QCoreApplication::processEvents();
-    if (options.file.empty()) {
+    std::vector<std::filesystem::path> paths;
+    for (const std::string& file : options.files) paths.push_back(std::filesystem::u8path(file));
+    if (paths.empty()) {
         if (!window.ShowDemo()) return Refuse("the module cannot open the demo animation");
-    } else if (!window.OpenPath(std::filesystem::u8path(options.file))) {
+    } else if (!window.OpenPaths(paths)) {
+        // Nothing to browse: no empty window stays behind the message.
+        window.hide();
         return Refuse(window.statusText());
     }
     if (window.session().windowRefused()) return Refuse("the module refused the window");

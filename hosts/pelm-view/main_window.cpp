@@ -2,11 +2,14 @@
 #include "hosts/pelm-view/main_window.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
@@ -16,7 +19,9 @@
 #include <climits>
 
 #include "hosts/demo/demo_animation.h"
+#include "hosts/core/host_commands.h"
 #include "hosts/core/host_defaults.h"
+#include "hosts/pelm-view/host_menu.h"
 #include "hosts/pelm-view/view_widget.h"
 
 namespace {
@@ -88,12 +93,26 @@ KeyPress KeyPressOf(const QKeyEvent& event) {
         case Qt::Key_F11:
             press.key = vk::kF11;
             break;
+        case Qt::Key_F1:
+            press.key = vk::kF1;
+            break;
+        case Qt::Key_F5:
+            press.key = vk::kF5;
+            break;
         case Qt::Key_Plus:
         case Qt::Key_Equal:
-            press.key = vk::kOemPlus;
+            press.key = modifiers & Qt::KeypadModifier ? vk::kAdd : vk::kOemPlus;
             break;
         case Qt::Key_Minus:
-            press.key = vk::kOemMinus;
+            press.key = modifiers & Qt::KeypadModifier ? vk::kSubtract : vk::kOemMinus;
+            break;
+        case Qt::Key_Slash:
+            press.key = vk::kOemQuestion;
+            break;
+        case Qt::Key_Question:
+            // Whatever the layout asks to type it with, it is the shifted slash to the map.
+            press.key = vk::kOemQuestion;
+            press.shift = true;
             break;
         default:
             press.key = 0;
@@ -104,15 +123,39 @@ KeyPress KeyPressOf(const QKeyEvent& event) {
 MainWindow::MainWindow(std::shared_ptr<const HostModule> module, uint32_t background)
     : view_(new ViewWidget(background, this)),
       status_(new QLabel(this)),
-      progress_(new QProgressBar(this)) {
+      progress_(new QProgressBar(this)),
+      watcher_([this] { DiskChanged(false); }, [this] { DiskChanged(true); }) {
     setWindowTitle("pelm-view");
     setCentralWidget(view_);
     view_->setMinimumSize(kMinimumClientWidth, kMinimumClientHeight);
+    // The status never widens the window: it is elided to the room it has.
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(status_, 1);
+    status_->installEventFilter(this);
     statusBar()->addPermanentWidget(progress_);
-    progress_->setFormat("Loading %v / %m frames");
+    // The load's words are in the status; the bar is only a bar.
+    progress_->setTextVisible(false);
+    progress_->setMaximumWidth(160);
     progress_->hide();
+    // The host's commands, reachable also where a right click opens the module's menu.
+    QMenu* commands = menuBar()->addMenu("&View");
+    FillHostMenu(*commands, [this](HostAction action) {
+        const QPoint centre = view_->rect().center();
+        session_->Command(action, 0, centre.x(), centre.y());
+    });
     setAcceptDrops(true);
+    // Changes on disk come in bursts (a file written in pieces, a copy of many files).
+    settle_.setSingleShot(true);
+    settle_.setInterval(200);
+    connect(&settle_, &QTimer::timeout, this, [this] {
+        const bool file = fileChanged_, folder = folderChanged_;
+        fileChanged_ = folderChanged_ = false;
+        if (file) {
+            session_->Reload();
+        } else if (folder) {
+            session_->FolderChanged();
+        }
+    });
     session_ = std::make_unique<HostSession>(std::move(module), *this, background);
     view_->SetSession(session_.get());
     view_->OnPainted([this] { UpdateStatus(); });
@@ -127,12 +170,26 @@ MainWindow::~MainWindow() {
 
 bool MainWindow::OpenPath(const std::filesystem::path& path) {
     std::string error;
-    if (!session_->Browse(path, &error)) {
-        status_->setText(QString::fromStdString(error));
+    return Opened(session_->Browse(path, &error), error);
+}
+
+bool MainWindow::OpenPaths(const std::vector<std::filesystem::path>& paths) {
+    std::string error;
+    return Opened(session_->Browse(paths, &error), error);
+}
+
+bool MainWindow::Opened(bool browsing, const std::string& error) {
+    if (!browsing) {
+        ShowStatus(QString::fromStdString(error));
         return false;
     }
     session_->ShowCurrent();
     return true;
+}
+
+void MainWindow::DiskChanged(bool file) {
+    (file ? fileChanged_ : folderChanged_) = true;
+    settle_.start();
 }
 
 bool MainWindow::ShowDemo() {
@@ -150,6 +207,8 @@ PictureSize MainWindow::ClientSize() {
 // The load runs on this thread and the event loop waits for it: the bar paints itself.
 void MainWindow::ShowProgress(uint32_t done, uint32_t total) {
     if (!progress_->isVisible()) progress_->show();
+    ShowStatus(QString::fromStdString(LoadingText(session_->name(), done, total)));
+    status_->repaint();
     progress_->setRange(0, static_cast<int>(std::min<uint32_t>(total, INT_MAX)));
     progress_->setValue(static_cast<int>(std::min(done, total)));
     progress_->repaint();
@@ -160,11 +219,14 @@ void MainWindow::Repaint() {
     progress_->hide();
     view_->update();
     UpdateStatus();
+    if (session_->browsing()) {
+        watcher_.Watch(session_->listing().folder(), session_->listing().current());
+    }
 }
 
-// The window takes the picture's size, within the screen and at least the minimum; not in
-// fullscreen or maximised, where the window's size is the user's.
-void MainWindow::PictureChanged() {
+// The first picture: the window takes its size, within the screen and at least the minimum;
+// not in fullscreen or maximised, where the window's size is the user's.
+void MainWindow::SizeToPicture() {
     if (isFullScreen() || isMaximized()) return;
     const PictureSize picture = session_->picture();
     if (picture.width <= 0 || picture.height <= 0) return;
@@ -178,8 +240,26 @@ void MainWindow::PictureChanged() {
     resize(size() - view_->size() + wanted);
 }
 
-QString MainWindow::statusText() const {
+QString MainWindow::statusShown() const {
     return status_->text();
+}
+
+void MainWindow::ShowStatus(const QString& text) {
+    statusFull_ = text;
+    const QFontMetrics metrics = status_->fontMetrics();
+    const int room = status_->contentsRect().width();
+    const QString shown =
+        QString::fromStdString(ElideStatus(text.toStdString(), [&](std::string_view candidate) {
+            return metrics.horizontalAdvance(QString::fromUtf8(
+                       candidate.data(), static_cast<qsizetype>(candidate.size()))) <= room;
+        }));
+    if (status_->text() != shown) status_->setText(shown);
+    status_->setToolTip(shown == text ? QString() : text);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == status_ && event->type() == QEvent::Resize) ShowStatus(statusFull_);
+    return QMainWindow::eventFilter(watched, event);
 }
 
 bool MainWindow::progressShown() const {
@@ -188,7 +268,7 @@ bool MainWindow::progressShown() const {
 
 void MainWindow::UpdateStatus() {
     const QString text = QString::fromStdString(session_->Status());
-    if (status_->text() != text) status_->setText(text);
+    if (statusFull_ != text) ShowStatus(text);
     setWindowTitle(
         (session_->name().empty() ? QString() : QString::fromStdString(session_->name()) + " - ") +
         "pelm-view");
@@ -221,16 +301,73 @@ void MainWindow::ChooseFile() {
     if (!chosen.isEmpty()) OpenPath(PathOf(chosen));
 }
 
-void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+void MainWindow::ShowHelp() {
+    if (!help_) {
+        help_ = new QMessageBox(QMessageBox::NoIcon, "pelm-view keys", QString(),
+                                QMessageBox::Close, this);
+        help_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(help_, &QObject::destroyed, this, [this] { help_ = nullptr; });
+        // A table, so that the keys line up.
+        QString rows;
+        for (const QString& line :
+             QString::fromStdString(HelpText()).split('\n', Qt::SkipEmptyParts)) {
+            const QStringList cells = line.split('\t');
+            rows += "<tr><td><b>" + cells.value(0).toHtmlEscaped() + "</b>&nbsp;&nbsp;</td><td>" +
+                    cells.value(1).toHtmlEscaped() + "</td></tr>";
+        }
+        help_->setText("<table>" + rows + "</table>");
+    }
+    help_->show();
+    help_->raise();
 }
 
-// The first local file or folder dropped is browsed.
-void MainWindow::dropEvent(QDropEvent* event) {
-    for (const QUrl& url : event->mimeData()->urls()) {
+// The picture's part of what the module presented: what is on screen, without the host's
+// colour around it.
+void MainWindow::CopyFrame() {
+    const QImage& shown = view_->presented();
+    const PixelRect dest = session_->Place().dest;
+    const QRect picture =
+        QRect(dest.left, dest.top, dest.width(), dest.height()).intersected(shown.rect());
+    if (picture.isEmpty()) return;
+    QApplication::clipboard()->setImage(shown.copy(picture));
+}
+
+unsigned MainWindow::ModuleMenusTracked() {
+    return view_->menusTracked();
+}
+
+HostAction MainWindow::ChooseFromHostMenu(int x, int y) {
+    QMenu menu(this);
+    HostAction chosen = HostAction::None;
+    FillHostMenu(menu, [&chosen](HostAction action) { chosen = action; });
+    hostMenu_ = &menu;
+    menu.exec(view_->mapToGlobal(QPoint(x, y)));
+    hostMenu_ = nullptr;
+    return chosen;
+}
+
+std::vector<std::filesystem::path> MainWindow::Showable(const QMimeData& dragged) const {
+    std::vector<std::filesystem::path> paths;
+    for (const QUrl& url : dragged.urls()) {
         if (!url.isLocalFile()) continue;
-        event->acceptProposedAction();
-        OpenPath(PathOf(url.toLocalFile()));
-        return;
+        const std::filesystem::path path = PathOf(url.toLocalFile());
+        std::error_code code;
+        if (std::filesystem::is_directory(path, code) || session_->filter().Accepts(path)) {
+            paths.push_back(path);
+        }
     }
+    return paths;
+}
+
+// Only GIF and WebP files and folders are taken.
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!Showable(*event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+// One file browses its folder, one folder its files; several are browsed as they are.
+void MainWindow::dropEvent(QDropEvent* event) {
+    const std::vector<std::filesystem::path> paths = Showable(*event->mimeData());
+    if (paths.empty()) return;
+    event->acceptProposedAction();
+    OpenPaths(paths);
 }

@@ -2,6 +2,7 @@
 // a QCoreApplication (which would want a display for the widgets it might create).
 #include "hosts/pelm-view/options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -9,19 +10,24 @@
 #include <string_view>
 
 #include "hosts/core/colour.h"
+#include "hosts/core/host_commands.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: pelm-view [--module PATH] [--background RRGGBB] [FILE | FOLDER]\n"
+    "usage: pelm-view [--module PATH] [--background COLOUR] [FILE... | FOLDER]\n"
+    "       pelm-view --help | --version\n"
     "       pelm-view --headless --out DIR [--frames N] [--size WxH] [--background RRGGBB]\n"
     "                 [--keys LETTERS] [--rotate DEGREES] [--module PATH] [FILE]\n"
     "\n"
     "Plays FILE (GIF or WebP) and browses the others of its folder, or the files of FOLDER,\n"
-    "or the built-in demo animation without either, through the Pelm_TavorenGif module.\n"
+    "or just the FILEs given when there are several, or the built-in demo animation without\n"
+    "any, through the Pelm_TavorenGif module.\n"
     "\n"
     "  --module PATH        the module to load (default: Pelm_TavorenGif.so beside pelm-view)\n"
-    "  --background RRGGBB  the host's background colour (default 303030; # allowed)\n"
+    "  --background COLOUR  the host's background colour: RRGGBB (# allowed) or a name such\n"
+    "                       as black, white, grey, navy (default 303030)\n"
+    "  --version            the version\n"
     "  --headless           no window: write the first N frames as DIR/frame-0000.png, ...\n"
     "  --out DIR            where the frames go (headless)\n"
     "  --frames N           how many frames (headless; default and most: all of them)\n"
@@ -82,6 +88,19 @@ std::optional<Options> ParseOptions(int argc, char** argv, bool* helpAsked) {
         if (arg == "--help" || arg == "-h") {
             *helpAsked = true;
             std::fputs(kUsage, stdout);
+            std::fputs("\nKeys and mouse:\n", stdout);
+            std::string keys = HelpText();
+            for (size_t tab; (tab = keys.find('\t')) != std::string::npos;) {
+                // Columns: the keys padded to one width.
+                const size_t start =
+                    keys.rfind('\n', tab) == std::string::npos ? 0 : keys.rfind('\n', tab) + 1;
+                keys.replace(tab, 1, std::string(std::max<size_t>(2, 32 - (tab - start)), ' '));
+            }
+            std::fputs(keys.c_str(), stdout);
+            return std::nullopt;
+        } else if (arg == "--version") {
+            *helpAsked = true;
+            std::puts(VersionText("pelm-view").c_str());
             return std::nullopt;
         } else if (arg == "--headless") {
             options.headless = true;
@@ -92,7 +111,10 @@ std::optional<Options> ParseOptions(int argc, char** argv, bool* helpAsked) {
         } else if (arg == "--background") {
             const char* v = value();
             const std::optional<uint32_t> colour = v ? ParseColour(v) : std::nullopt;
-            if (!colour) return Fail("--background needs RRGGBB or #RRGGBB, not ", v ? v : "");
+            if (!colour) {
+                return Fail("--background needs RRGGBB, #RRGGBB or a colour's name, not ",
+                            v ? v : "");
+            }
             options.background = *colour;
         } else if (arg == "--out") {
             const char* v = value();
@@ -132,14 +154,15 @@ std::optional<Options> ParseOptions(int argc, char** argv, bool* helpAsked) {
             headlessOnly = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail("unknown option ", arg);
-        } else if (options.file.empty()) {
-            options.file = std::string(arg);
         } else {
-            return Fail("one file at a time; also given ", arg);
+            options.files.emplace_back(arg);
         }
     }
     if (headlessOnly && !options.headless) {
         return Fail("--out, --frames, --size, --keys and --rotate need --headless", "");
+    }
+    if (options.headless && options.files.size() > 1) {
+        return Fail("--headless takes one file; also given ", options.files[1]);
     }
     if (options.headless && options.outDir.empty()) {
         return Fail("--headless needs --out DIR", "");

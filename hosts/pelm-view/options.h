@@ -4,13 +4,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "hosts/core/host_defaults.h"
 
 struct Options {
     bool headless = false;
     std::string module;                        // empty: the module beside the executable
-    std::string file;                          // a file or a folder; empty: the demo animation
+    std::vector<std::string> files;            // files or a folder; none: the demo animation
     uint32_t background = kDefaultBackground;  // 0xRRGGBB, the host's colour
     // Headless only.
     std::string outDir;
@@ -21,5 +22,5 @@ struct Options {
 };
 
 // The options, or nullopt after printing why they cannot be used (or the usage, for --help,
-// with `helpAsked` set).
+// or the version, for --version, with `helpAsked` set).
 std::optional<Options> ParseOptions(int argc, char** argv, bool* helpAsked);

@@ -87,6 +87,7 @@ bool ViewWidget::Occluded() {
 }
 
 UINT_PTR ViewWidget::TrackMenu(const TavorenMenuItem* items, int count, int x, int y) {
+    ++menusTracked_;
     const UINT_PTR chosen = RunContextMenu(this, items, count, QPoint(x, y));
     // The module carries the command out when this returns; the state word follows it.
     if (session_) session_->MenuChosen(chosen);
@@ -135,11 +136,13 @@ void ViewWidget::resizeEvent(QResizeEvent* event) {
 }
 
 void ViewWidget::mousePressEvent(QMouseEvent* event) {
-    if (!session_ || !session_->shown()) return QWidget::mousePressEvent(event);
+    if (!session_) return QWidget::mousePressEvent(event);
     const QPoint at = event->position().toPoint();
     if (event->button() == Qt::RightButton) {
-        // Runs the module's menu, modally, before it returns.
-        session_->viewer().RightButtonDown(at.x(), at.y());
+        // Runs the module's menu or the host's, modally, before it returns.
+        session_->RightClick(at.x(), at.y());
+    } else if (!session_->shown()) {
+        QWidget::mousePressEvent(event);
     } else if (event->button() == Qt::LeftButton &&
                session_->geometry().Pannable({width(), height()})) {
         dragFrom_ = at;
@@ -171,11 +174,13 @@ void ViewWidget::mouseDoubleClickEvent(QMouseEvent* event) {
     QWidget::mouseDoubleClickEvent(event);
 }
 
+// One notch (120) is one step: a touchpad's small deltas add up to it first.
 void ViewWidget::wheelEvent(QWheelEvent* event) {
-    if (!session_ || !(event->modifiers() & Qt::ControlModifier) || event->angleDelta().y() == 0) {
-        return QWidget::wheelEvent(event);
-    }
+    wheel_ += event->angleDelta().y();
+    const int notches = wheel_ / 120;
+    wheel_ -= notches * 120;
+    const HostAction action = MapWheel(notches, event->modifiers() & Qt::ControlModifier);
+    if (!session_ || action == HostAction::None) return QWidget::wheelEvent(event);
     const QPoint at = event->position().toPoint();
-    session_->Act(event->angleDelta().y() > 0 ? HostAction::ZoomIn : HostAction::ZoomOut, 0, at.x(),
-                  at.y());
+    session_->Command(action, 0, at.x(), at.y());
 }

@@ -1,7 +1,7 @@
 // The viewer window's client area: a QWidget that lends itself to the module as its window
 // (the stand-in's window contract), paints through the session's Render and passes the
-// mouse on: the right button to the module's menu, a drag to pan, Ctrl+wheel to zoom, a
-// double click to fullscreen.
+// mouse on: the right button to the module's menu (or the host's), a drag to pan, the wheel
+// to browse and Ctrl+wheel to zoom, a double click to fullscreen.
 #pragma once
 
 #include <QWidget>
@@ -29,6 +29,8 @@ class ViewWidget : public QWidget, public WindowHost {
     const QImage& presented() const { return frame_.image(); }
     // Whether the paint that just ended got a picture from the module.
     bool presentedNow() const { return frame_.fresh(); }
+    // How many menus the module has opened in this window.
+    unsigned menusTracked() const { return menusTracked_; }
 
     // WindowHost.
     void ClientSize(int* width, int* height) override;
@@ -57,6 +59,8 @@ class ViewWidget : public QWidget, public WindowHost {
     PresentedFrame frame_;
     std::function<void()> painted_, doubleClicked_;
     std::optional<QPoint> dragFrom_;
+    unsigned menusTracked_ = 0;
+    int wheel_ = 0;  // wheel delta not yet a whole notch
     // Read by the stand-in from whichever thread asks.
     std::atomic<int> clientWidth_{0}, clientHeight_{0};
 };

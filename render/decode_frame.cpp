@@ -5,6 +5,7 @@
 #include "analysis/metadata_query.h"
 #include "module/release_interface.h"
 #include "module/tavoren_gif.h"
+#include "render/frame_bitmap.h"
 #include "render/disposal_method.h"
 
 using Microsoft::WRL::ComPtr;
@@ -35,7 +36,7 @@ bool TavorenGif::DecodeFrame(UINT index) {
         return false;
     }
     ReleaseInterface(frameBitmap);
-    if (FAILED(windowTarget->CreateBitmapFromWicBitmap(converter.Get(), nullptr, &frameBitmap))) {
+    if (FAILED(CreateFrameBitmap(windowTarget, SurfaceScale(), converter.Get(), &frameBitmap))) {
         return false;
     }
 

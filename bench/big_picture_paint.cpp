@@ -10,13 +10,20 @@
 // attached and painted once before it is timed.
 //
 // Run: big_picture_paint [--benchmark_...]
+//      big_picture_paint --write DIR   writes the two pictures to DIR instead (for the peak
+//                                      memory player and the hosts), and prints their paths
 #include <benchmark/benchmark.h>
 #include <tavoren_window.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "hosts/core/window_host.h"
@@ -154,4 +161,23 @@ BENCHMARK(BigStillPanned)->Name("BigStill/Panned")->Unit(benchmark::kMicrosecond
 BENCHMARK(OverLimitFit)->Name("OverLimit/Fit")->Unit(benchmark::kMicrosecond)->MinTime(0.5);
 BENCHMARK(OverLimitShown)->Name("OverLimit/Shown")->Unit(benchmark::kMicrosecond)->MinTime(0.5);
 BENCHMARK(MemcpyWindow)->Name("Memcpy/Window")->Unit(benchmark::kMicrosecond)->MinTime(0.2);
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--write") {
+        const std::filesystem::path dir = argv[2];
+        std::filesystem::create_directories(dir);
+        const std::pair<const char*, std::vector<uint8_t>> pictures[] = {
+            {"still-8000x6000.gif", StillGif(8000, 6000)},
+            {"overlimit-20000x200.gif", OverLimitBytes()}};
+        for (const auto& [name, bytes] : pictures) {
+            std::ofstream(dir / name, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size()));
+            std::printf("%s\n", (dir / name).string().c_str());
+        }
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

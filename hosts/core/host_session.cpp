@@ -1,5 +1,7 @@
 #include "host_session.h"
 
+#include <string>
+
 namespace {
 
 // The module's menu commands (its context menu's ids).
@@ -64,7 +66,11 @@ bool HostSession::Shown(bool loaded) {
         error_.clear();
         windowRefused_ = !viewer_.Attach(window_.Handle());
         if (windowRefused_) {
-            error_ = "the module cannot draw in the window";
+            // The module makes its drawing surfaces at the attach: the picture is the likely
+            // cause, as the window worked for the pictures before it.
+            error_ = "the module cannot draw it: no drawing surface of " +
+                     std::to_string(picture_.width) + "x" + std::to_string(picture_.height) +
+                     " could be made (beyond the drawing device or the memory)";
         } else {
             shown_ = true;
             viewer_.SetBackground(background_);

@@ -47,6 +47,8 @@ int RunInteractive(int argc, char** argv, const Options& options) {
     } else if (!window.OpenPath(std::filesystem::u8path(options.file))) {
         return Refuse(window.statusText());
     }
-    if (window.session().windowRefused()) return Refuse("the module refused the window");
+    if (window.session().windowRefused()) {
+        return Refuse(QString::fromStdString(window.session().error()));
+    }
     return app.exec();
 }

@@ -1,5 +1,5 @@
 // CreateFrameBitmap: the frame through the drawing library's own copy where the device holds
-// it, otherwise averaged down in strips of rows, so that no full-size copy is ever made.
+// it, otherwise read once and averaged down to the composition surface's resolution.
 #include "render/frame_bitmap.h"
 
 #include <algorithm>
@@ -9,9 +9,6 @@
 #include <vector>
 
 namespace {
-
-// A strip of source rows holds about this much; giant frames are read in several.
-constexpr UINT64 kStripBytes = UINT64{32} << 20;
 
 // Output position i of n over a source of `size`: the source cells [first, last).
 struct Span {
@@ -25,33 +22,27 @@ Span Cover(UINT i, UINT n, UINT size) {
 }
 
 // Box-averages the source (w x h, premultiplied BGRA) into `out` (ow x oh, ow <= w, oh <= h).
+// The source is read whole, in one call: a decoder asked for rows in parts may decode the
+// frame from its start for each part.
 HRESULT Shrink(IWICBitmapSource* source, UINT w, UINT h, UINT ow, UINT oh,
                std::vector<uint32_t>& out) {
+    std::vector<uint32_t> pixels(size_t{w} * h);
+    const UINT64 stride = UINT64{w} * 4;
+    if (stride * h > UINT32_MAX) return E_OUTOFMEMORY;  // beyond what one copy can name
+    if (HRESULT hr =
+            source->CopyPixels(nullptr, static_cast<UINT>(stride), static_cast<UINT>(stride * h),
+                               reinterpret_cast<BYTE*>(pixels.data()));
+        FAILED(hr)) {
+        return hr;
+    }
     std::vector<Span> columns(ow);
     for (UINT x = 0; x < ow; ++x) columns[x] = Cover(x, ow, w);
-    const UINT stripRows =
-        static_cast<UINT>(std::clamp<UINT64>(kStripBytes / (UINT64{w} * 4), 1, h));
-    std::vector<uint32_t> strip;
     std::vector<uint32_t> sums(size_t{ow} * 4);
-    strip.resize(size_t{w} * std::min<UINT64>(stripRows + (h + oh - 1) / oh, h));
-    UINT stripTop = 0, stripCount = 0;
     for (UINT y = 0; y < oh; ++y) {
         const Span rows = Cover(y, oh, h);
-        if (rows.last > stripTop + stripCount) {
-            stripTop = rows.first;
-            stripCount = std::min(h - stripTop, std::max(stripRows, rows.last - rows.first));
-            const WICRect rect{0, static_cast<INT>(stripTop), static_cast<INT>(w),
-                               static_cast<INT>(stripCount)};
-            const UINT stride = w * 4;
-            if (HRESULT hr = source->CopyPixels(&rect, stride, stride * stripCount,
-                                                reinterpret_cast<BYTE*>(strip.data()));
-                FAILED(hr)) {
-                return hr;
-            }
-        }
         std::fill(sums.begin(), sums.end(), 0u);
         for (UINT row = rows.first; row < rows.last; ++row) {
-            const uint32_t* line = strip.data() + size_t{row - stripTop} * w;
+            const uint32_t* line = pixels.data() + size_t{row} * w;
             for (UINT x = 0; x < ow; ++x) {
                 uint32_t* sum = &sums[size_t{x} * 4];
                 for (UINT sx = columns[x].first; sx < columns[x].last; ++sx) {
@@ -90,7 +81,9 @@ HRESULT CreateFrameBitmap(ID2D1RenderTarget* target, D2D1_SIZE_F scale, IWICBitm
         static_cast<UINT>(std::max(1.0, std::ceil(static_cast<double>(w) * scale.width)));
     const auto oh =
         static_cast<UINT>(std::max(1.0, std::ceil(static_cast<double>(h) * scale.height)));
-    if (ow > limit || oh > limit || UINT64{w} * h > limit * limit) {
+    // A frame of up to twice the pixels of the device's largest surface: a canvas one pixel
+    // beyond the limit on both sides is shown, a decompression bomb is not decoded.
+    if (ow > limit || oh > limit || UINT64{w} * h > 2 * limit * limit) {
         return D2DERR_MAX_TEXTURE_SIZE_EXCEEDED;
     }
     std::vector<uint32_t> pixels;

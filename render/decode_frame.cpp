@@ -5,8 +5,8 @@
 #include "analysis/metadata_query.h"
 #include "module/release_interface.h"
 #include "module/tavoren_gif.h"
-#include "render/frame_bitmap.h"
 #include "render/disposal_method.h"
+#include "render/frame_bitmap.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -5,8 +5,8 @@
 //                clear to the host colour, draw the canvas, present. The window's present does
 //                nothing, so what a host does with the pixels is not counted.
 //   Memcpy/NAME  one copy of width * height * 4 bytes between two buffers.
-// A still is decoded afresh at every paint (no worker keeps a canvas for it), so name
-// animations here.
+// Each file's first frame is composed before the paints are timed; bench/big_picture_paint
+// measures big stills in a window of a host's size.
 //
 // Run: side_by_side_paint [--benchmark_...] FILE...
 #include <benchmark/benchmark.h>

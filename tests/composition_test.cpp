@@ -165,21 +165,6 @@ TEST_F(CompositionTest, AFrameWithoutControlBlockShowsForNoTimeAndUndoesNothing)
     EXPECT_EQ(harness_.viewer()->disposal, 0u);
 }
 
-TEST_F(CompositionTest, ACanvasBeyondAnyDevicesLimitGetsNoSurface) {
-    GifImage image;
-    image.width = 65535;
-    image.height = 65535;
-    image.globalTable = {{0, 0, 0}, {255, 255, 255}};
-    image.frames = {Solid(0, 0, 1, 1, 1, 1), Solid(0, 0, 1, 1, 0, 1)};
-    ASSERT_TRUE(harness_.Open(image, kWhite));
-    EXPECT_NE(harness_.viewer()->windowTarget, nullptr);
-    EXPECT_EQ(harness_.viewer()->composeTarget, nullptr) << "refused, no partial surface";
-    EXPECT_FALSE(harness_.viewer()->ComposeFrame());
-    EXPECT_FALSE(harness_.viewer()->ApplyDisposal());
-    RECT source{0, 0, 100, 100}, dest{0, 0, 16, 8};
-    EXPECT_EQ(Render(harness_.viewer(), 0, &source, &dest, 1), 0);
-}
-
 // A delay of another type than the GIF's 16-bit one counts as absent: the frame is shown for
 // the display time of the frame decoded before it, whichever that was.
 TEST_F(CompositionTest, ADelayOfAnotherTypeKeepsThePreviousDisplayTime) {

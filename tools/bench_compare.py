@@ -9,7 +9,9 @@ generated 960x540 animation (tools/bench-compare builds everything and calls thi
      composition of every frame, at 16 bits a channel).
   3. A WebP frame: the same step against libwebp's WebPAnimDecoderGetNext alone (which also
      composes) and `-coalesce`.
-  4. Render: the module's 1:1 paint of the canvas against a memcpy of as many bytes.
+  4. Render: the module's 1:1 paint of the canvas against a memcpy of as many bytes; and big
+     pictures (an 8000x6000 still at fit and 1:1 panned, a 20000x200 canvas beyond the
+     device) repainted in a 1280x800 window against a memcpy of the window.
   5. Peak memory of playing an animation through the shipped module, less a process that only
      loads the module, against the canvas's width * height * 4 bytes.
 
@@ -337,6 +339,28 @@ def render_section(bench, files):
     return table
 
 
+def big_picture_section(bench):
+    """The big still and the over-limit canvas in a 1280x800 window (bench/big_picture_paint)."""
+    table = Table("4b. Big pictures in a 1280x800 window (µs a paint)",
+                  ["paint", "module Render", "cpu", "memcpy of the window", "module / memcpy"])
+    copy = bench.ms_per_iteration("Memcpy/Window")
+    rows = [("8000x6000 still repainted, fit", "BigStill/Fit"),
+            ("8000x6000 still repainted, 1:1 panned", "BigStill/Panned"),
+            ("20000x200 still repainted, fit", "OverLimit/Fit"),
+            ("20000x200 still loaded, attached, first paint", "OverLimit/Shown")]
+    for label, name in rows:
+        ours = bench.ms_per_iteration(name)
+        entry = bench.results.get(name) or {}
+        cpu = entry.get("cpu_time")
+        cpu_ms = None if cpu is None else cpu * {"ns": 1e-6, "us": 1e-3, "ms": 1.0,
+                                                 "s": 1e3}[entry["time_unit"]]
+        ratio = f"{ours / copy:.1f}× a memcpy's time" if ours and copy else "—"
+        if name == "OverLimit/Shown":
+            ratio = "drawn" if bench.counter(name, "drawn") == 1 else "NOT drawn"
+        table.add(label, us(ours), us(cpu_ms), us(copy), ratio)
+    return table
+
+
 def peak_of(argv, runs=3):
     """The median over a few runs of the program's own "hwm_kb" (its VmHWM)."""
     values = []
@@ -399,6 +423,11 @@ def main():
         print(f"bench-compare: no corpus at {args.corpus}; only the generated files are measured")
     all_files = corpus_gifs + corpus_webps + [generated_gif, generated_webp]
     info = describe(player, module, all_files)
+    # The big still of the repaint rows, for the memory row (written, not generated each row).
+    subprocess.run([str(bin_dir / "big_picture_paint"), "--write", str(images)],
+                   stdout=subprocess.DEVNULL, check=True)
+    big_still = images / "still-8000x6000.gif"
+    info.update(describe(player, module, [big_still]))
 
     # The corpus's largest animations by canvas area (several may share it).
     animations = [f for f in corpus_gifs + corpus_webps
@@ -412,6 +441,7 @@ def main():
     bench.run(bin_dir / "side_by_side_scan", all_files, "scan")
     bench.run(bin_dir / "side_by_side_frame", all_files, "frame")
     bench.run(bin_dir / "side_by_side_paint", largest[:1] + [generated_gif], "paint")
+    bench.run(bin_dir / "big_picture_paint", [], "big")
 
     print("bench-compare: the peers on the same files ...", flush=True)
     peers = Peers(args.runs, trivial_gif, trivial_webp)
@@ -437,12 +467,14 @@ def main():
         [("corpus WebP animations", webp_animations),
          (generated_webp.name, [(generated_webp, info[str(generated_webp)]["frames"])])])
     render = render_section(bench, largest[:1] + [generated_gif])
+    big = big_picture_section(bench)
 
     print("bench-compare: peak memory ...", flush=True)
     memory_summary, memory_detail = memory_section(player, module, peers, [
         ("largest corpus animation", largest),
         ("generated GIF", [generated_gif]),
         ("generated WebP", [generated_webp]),
+        ("8000x6000 still", [big_still]),
     ], info)
 
     load = " / ".join(f"{value:.2f}" for value in os.getloadavg())
@@ -476,7 +508,7 @@ def main():
     if excluded:
         notes.append("Left out of the per-frame rows (the tools disagree on them): " +
                      "; ".join(f"{name}: {why}" for name, why in excluded) + ".")
-    summaries = [scan_summary, gif_summary, webp_summary, render, memory_summary]
+    summaries = [scan_summary, gif_summary, webp_summary, render, big, memory_summary]
     details = [startup, scan_detail, gif_detail, webp_detail, memory_detail]
 
     print()

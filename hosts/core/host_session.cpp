@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include <string>
+
 namespace {
 
 // The module's menu commands (its context menu's ids).
@@ -140,7 +142,11 @@ bool HostSession::Shown(bool loaded) {
         error_.clear();
         windowRefused_ = !viewer_.Attach(window_.Handle());
         if (windowRefused_) {
-            error_ = "the module cannot draw in the window";
+            // The module makes its drawing surfaces at the attach: the picture is the likely
+            // cause, as the window worked for the pictures before it.
+            error_ = "the module cannot draw it: no drawing surface of " +
+                     std::to_string(picture_.width) + "x" + std::to_string(picture_.height) +
+                     " could be made (beyond the drawing device or the memory)";
         } else {
             shown_ = true;
             if (rotation_ != 0 && viewer_.Rotate(-rotation_) == 0) rotation_ = 0;

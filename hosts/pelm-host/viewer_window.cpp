@@ -108,7 +108,7 @@ bool ViewerWindow::Open(int show, std::wstring& error) {
         session_->ShowCurrent();
     }
     if (session_->windowRefused()) {
-        error = L"the module cannot draw in the window";
+        error = Wide(session_->error());
         DestroyWindow(window_);
         return false;
     }

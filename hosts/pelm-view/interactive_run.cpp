@@ -66,6 +66,8 @@ int RunInteractive(int argc, char** argv, const Options& options) {
         window.hide();
         return Refuse(window.statusText());
     }
-    if (window.session().windowRefused()) return Refuse("the module refused the window");
+    if (window.session().windowRefused()) {
+        return Refuse(QString::fromStdString(window.session().error()));
+    }
     return app.exec();
 }

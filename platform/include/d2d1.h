@@ -207,6 +207,7 @@ struct ID2D1RenderTarget : public ID2D1Resource {
     STDMETHOD_(D2D1_PIXEL_FORMAT, GetPixelFormat)() const PURE;
     STDMETHOD_(D2D1_SIZE_F, GetSize)() const PURE;
     STDMETHOD_(D2D1_SIZE_U, GetPixelSize)() const PURE;
+    STDMETHOD_(UINT32, GetMaximumBitmapSize)() const PURE;
 };
 
 struct ID2D1BitmapRenderTarget : public ID2D1RenderTarget {

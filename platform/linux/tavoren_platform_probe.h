@@ -47,6 +47,10 @@ BOOL TavorenWaitForBlockedWaits(long count, DWORD milliseconds);
 typedef void (*TavorenWaitHook)(DWORD count, DWORD milliseconds, void* context);
 void TavorenSetWaitHook(TavorenWaitHook hook, void* context);
 
+/* Pixel surfaces of the drawing service (targets and bitmaps) above this many bytes fail as
+ * running out of memory fails them; 0, as at the start, sets no limit. */
+void TavorenSetSurfaceByteLimit(unsigned long long bytes);
+
 #ifdef __cplusplus
 }
 #endif

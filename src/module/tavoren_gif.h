@@ -38,6 +38,15 @@ class TavorenGif {
     // when a surface is missing or either part fails, which ends the worker.
     bool ComposeNextFrame();
 
+    // Makes `composeTarget` for the canvas: at full size, or at the largest the device
+    // allows with the canvas's size kept in drawing units. False when none can be had.
+    bool CreateCompositionSurface();
+    // Composition-surface pixels a canvas pixel, on each axis (1 without a shrunk surface).
+    D2D1_SIZE_F SurfaceScale() const;
+    // Composes a single-frame picture unless the surface already holds it on the current
+    // background. False when the frame cannot be decoded or drawn.
+    bool ComposeStill();
+
     // Draws the composition surface into the window, turned by `rotation`.
     INT32 PaintWindow(const RECT* sourceRect, const RECT* destRect, BYTE interpolation);
     // Keeps the window surface at the window's client size.
@@ -92,6 +101,9 @@ class TavorenGif {
     IWICBitmapDecoder* decoder{};
 
     D2D1_RECT_F frameRect{};
+    // Whether the composition surface holds the single-frame picture, and on which background.
+    bool stillComposed{};
+    D2D1_COLOR_F stillBackground{};
     bool isWebP{};
     INT rotation{};
 

@@ -1,5 +1,5 @@
-// AttachWindow: the drawing factory, the window surface and the canvas-sized composition
-// surface for the host's window.
+// AttachWindow: the drawing factory, the window surface and the composition surface for the
+// host's window.
 #include "module/entry_points.h"
 #include "module/release_interface.h"
 #include "module/tavoren_gif.h"
@@ -27,12 +27,11 @@ INT32 AttachWindow(TavorenGif* viewer, HWND window) {
                                                &viewer->windowTarget))) {
         return -1;
     }
-    // A canvas the device cannot hold leaves no composition surface: painting and playback
-    // then draw nothing.
-    const D2D1_SIZE_F canvas =
-        D2D1::SizeF(static_cast<FLOAT>(viewer->width), static_cast<FLOAT>(viewer->height));
-    viewer->windowTarget->CreateCompatibleRenderTarget(&canvas, nullptr, nullptr,
-                                                       D2D1_COMPATIBLE_RENDER_TARGET_OPTIONS_NONE,
-                                                       &viewer->composeTarget);
+    // Without a composition surface nothing could ever be shown: the attach fails whole, so
+    // that a later one tries again rather than finding a window surface and answering 0.
+    if (!viewer->CreateCompositionSurface()) {
+        ReleaseInterface(viewer->windowTarget);
+        return -1;
+    }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "module/release_interface.h"
 #include "module/tavoren_gif.h"
 #include "module/disposal_method.h"
+#include "render/frame_bitmap.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -35,7 +36,14 @@ bool TavorenGif::DecodeFrame(UINT index) {
         return false;
     }
     ReleaseInterface(frameBitmap);
-    if (FAILED(windowTarget->CreateBitmapFromWicBitmap(converter.Get(), nullptr, &frameBitmap))) {
+    // A WebP decoder composes the frame when its pixels are first read: one pixel read first
+    // lets it give back its working memory (a frame's worth) before the bitmap takes as much.
+    if (isWebP) {
+        BYTE pixel[4];
+        const WICRect first{0, 0, 1, 1};
+        converter->CopyPixels(&first, sizeof(pixel), sizeof(pixel), pixel);
+    }
+    if (FAILED(CreateFrameBitmap(windowTarget, SurfaceScale(), converter.Get(), &frameBitmap))) {
         return false;
     }
 

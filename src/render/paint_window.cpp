@@ -40,19 +40,8 @@ INT32 TavorenGif::PaintWindow(const RECT* sourceRect, const RECT* destRect, BYTE
     if (!sourceRect || !destRect) return -1;
     if (windowTarget->CheckWindowState() & D2D1_WINDOW_STATE_OCCLUDED) return 0;
 
-    // A single frame is not played by a worker: it is decoded afresh at every paint.
-    if (frameCount == 1) {
-        frameRect = {};
-        if (!DecodeFrame(currentFrame)) return -1;
-        const D2D1_COLOR_F background = ReadColor(backgroundColor);
-        // At its own place on the canvas; without a readable placement, at the origin.
-        const bool placed = frameRect.right > frameRect.left && frameRect.bottom > frameRect.top;
-        composeTarget->BeginDraw();
-        composeTarget->Clear(&background);
-        composeTarget->DrawBitmap(frameBitmap, placed ? &frameRect : nullptr, 1.0f,
-                                  D2D1_BITMAP_INTERPOLATION_MODE_LINEAR, nullptr);
-        if (FAILED(composeTarget->EndDraw())) return -1;
-    }
+    // A single frame is not played by a worker: it is composed here, once.
+    if (frameCount == 1 && !ComposeStill()) return -1;
 
     ComPtr<ID2D1Bitmap> picture;
     if (FAILED(composeTarget->GetBitmap(picture.GetAddressOf()))) return 0;

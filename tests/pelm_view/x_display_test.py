@@ -82,6 +82,10 @@ def main():
     env = dict(os.environ, DISPLAY=display)
     env.pop("QT_QPA_PLATFORM", None)
     os.environ["DISPLAY"] = display
+    # Xvfb names its display before every client can reach it, most of all on a loaded machine.
+    wait_for(f"display {display} to accept clients",
+             lambda: subprocess.run(["xdotool", "getdisplaygeometry"], env=env,
+                                    capture_output=True).returncode == 0)
     viewer_process = None
     try:
         missing = subprocess.run([viewer, os.path.join(work, "gone.gif")], env=env,
@@ -109,10 +113,18 @@ def main():
         wait_for("b.gif unturned after a turn of a.gif", lambda: green_box(window) == "30x20")
         # The help, dismissed with Esc: the viewer stays.
         help_window = key_then("F1", "pelm-view keys")
-        xdotool("mousemove", "--window", help_window, "20", "20", "click", "1")
-        xdotool("windowfocus", help_window)
-        xdotool("key", "Escape")
-        wait_for("help to close", lambda: window_named("pelm-view keys") is None)
+        # The focus moves to the help window on its own time: Esc is sent again until it is
+        # the help that takes it.
+        def help_closed_by_escape():
+            xdotool("mousemove", "--window", help_window, "20", "20", "click", "1")
+            xdotool("windowfocus", "--sync", help_window)
+            xdotool("key", "Escape")
+            for _ in range(20):
+                if window_named("pelm-view keys") is None:
+                    return True
+                time.sleep(0.05)
+            return False
+        wait_for("help to close", help_closed_by_escape)
         check(viewer_process.poll() is None, "pelm-view ended with the help's Esc")
         xdotool("mousemove", "--window", window, "100", "100", "click", "1")
         xdotool("key", "ctrl+q")
@@ -121,6 +133,12 @@ def main():
         viewer_process = None
         print("keys on an X display: Right, End, Home, R per file, F1 and Esc, Ctrl+Q; "
               "a missing file exits 1")
+    except Failure as failure:
+        if viewer_process:
+            viewer_process.kill()
+            failure.args = (f"{failure}; pelm-view said: {viewer_process.communicate()[1]!r}",)
+            viewer_process = None
+        raise
     finally:
         if viewer_process:
             viewer_process.kill()

@@ -3,9 +3,16 @@
 #include <cstring>
 #include <new>
 
+#include <tavoren_platform_probe.h>
+
 #include "drawing/drawing.h"
 
 namespace platform::drawing {
+namespace {
+
+std::atomic<unsigned long long> surfaceByteLimit{0};
+
+}  // namespace
 
 Domain NewDomain() {
     static std::atomic<Domain> next{1};
@@ -27,6 +34,8 @@ HRESULT Surface::Create(UINT32 width, UINT32 height, std::uint32_t fill,
     std::unique_ptr<Surface> made(new (std::nothrow) Surface());
     if (!made) return E_OUTOFMEMORY;
     const size_t count = size_t{width} * height;
+    const unsigned long long limit = surfaceByteLimit;
+    if (limit && count * 4 > limit) return E_OUTOFMEMORY;
     // A surface of no pixels still gets a block, so that every surface has an address.
     made->pixels_.reset(static_cast<std::uint32_t*>(std::calloc(std::max<size_t>(count, 1), 4)));
     if (!made->pixels_) return E_OUTOFMEMORY;
@@ -191,3 +200,7 @@ HRESULT STDMETHODCALLTYPE Bitmap::CopyFromBitmap(const D2D1_POINT_2U* destPoint,
 }
 
 }  // namespace platform::drawing
+
+extern "C" void TavorenSetSurfaceByteLimit(unsigned long long bytes) {
+    platform::drawing::surfaceByteLimit = bytes;
+}

@@ -170,6 +170,10 @@ class RenderTarget : public ComObject<Interface> {
         auto lock = context_.factory()->Lock();
         return context_.PixelSize();
     }
+    // ID2D1RenderTarget::GetMaximumBitmapSize: the side a common device takes.
+    UINT32 STDMETHODCALLTYPE GetMaximumBitmapSize() const override {
+        return D2D1_STAND_IN_MAXIMUM_BITMAP_SIZE;
+    }
 
   protected:
     DrawingContext context_;

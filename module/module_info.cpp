@@ -2,6 +2,7 @@
 #include "module_info.h"
 
 #include "entry_points.h"
+#include "host/menu_module_reference.h"
 #include "module_identity.h"
 #include "module_export.h"
 
@@ -21,7 +22,7 @@ ModuleInfo moduleInfo = {
     LoadImageSource,
     AttachWindow,
     Render,
-    HandleMessage,
+    TavorenHandleMessageEntry,
     kModuleTrailerValue,
 };
 

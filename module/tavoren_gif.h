@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <vector>
 
 #include "module_info.h"
 
@@ -32,6 +33,11 @@ class TavorenGif {
     bool DecodeFrame(UINT index);
     // Draws frame `currentFrame` onto the composition surface.
     bool ComposeFrame();
+    // Draws frame `frame` onto the composition surface.
+    bool ComposeFrameAt(UINT frame);
+    // Composes frames 0 to the last one composed again, in order, onto a new composition
+    // surface: the picture the old surface held, for a move to another window.
+    bool RebuildComposition();
     // Undoes the frame on screen by its disposal method before the next one is composed.
     bool ApplyDisposal();
     // One step of playback: the frame on screen undone, then `currentFrame` composed. False
@@ -60,6 +66,10 @@ class TavorenGif {
     std::atomic<UINT> frameDelay{};
     INT totalDuration{};
     std::atomic<INT> elapsed{};
+    // The start of each frame under the rule in force, once a timing recomputation has made
+    // it (empty before): the worker's advances then read the position here instead of adding
+    // the display time that the frame on screen was decoded with. Guarded by `transportLock`.
+    std::vector<INT> frameStarts;
 
     // Written by a second AttachWindow while a worker may be invalidating it.
     std::atomic<HWND> window{};
@@ -92,6 +102,9 @@ class TavorenGif {
     IWICBitmapDecoder* decoder{};
 
     D2D1_RECT_F frameRect{};
+    // The picture on the composition surface is frames 0 to this one less composed in order
+    // (0: nothing composed yet). Written and read under the drawing lock.
+    UINT composedFrames{};
     bool isWebP{};
     INT rotation{};
 

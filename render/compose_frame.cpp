@@ -24,9 +24,12 @@ bool TavorenGif::SaveComposition() {
 }
 
 bool TavorenGif::ComposeFrame() {
+    return ComposeFrameAt(currentFrame);
+}
+
+bool TavorenGif::ComposeFrameAt(UINT frame) {
     // Callers check for both surfaces; without one there is nothing to compose on.
     if (!composeTarget) return false;
-    const UINT frame = currentFrame;
     if (!DecodeFrame(frame)) return false;
     const D2D1_COLOR_F background = ReadColor(backgroundColor);
     // A restore-to-previous frame 0 saves the cleared canvas, not what the surface held
@@ -43,7 +46,19 @@ bool TavorenGif::ComposeFrame() {
     if (frame == 0 && !clearFirst) composeTarget->Clear(&background);
     composeTarget->DrawBitmap(frameBitmap, &frameRect, 1.0f, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR,
                               nullptr);
-    return SUCCEEDED(composeTarget->EndDraw());
+    if (FAILED(composeTarget->EndDraw())) return false;
+    composedFrames = frame + 1;
+    return true;
+}
+
+bool TavorenGif::RebuildComposition() {
+    const UINT frames = composedFrames;
+    composedFrames = 0;
+    disposal = kDoNotDispose;  // as after a load: frame 0 clears the canvas anyway
+    for (UINT frame = 0; frame < frames; ++frame) {
+        if (!ApplyDisposal() || !ComposeFrameAt(frame)) return false;
+    }
+    return true;
 }
 
 bool TavorenGif::ApplyDisposal() {

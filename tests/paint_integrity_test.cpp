@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "playback/transport.h"
+#include "tests/support/platform_info.h"
 #include "tests/support/viewer_test.h"
 #include "tests/support/worker_waits.h"
 
@@ -75,6 +76,11 @@ std::set<std::vector<uint32_t>> Pictures(const Case& c) {
 struct PaintIntegrity : ViewerTest {};
 
 TEST_F(PaintIntegrity, EveryPaintWhilePlayingIsAFrame) {
+    if (RunningUnderWine()) {
+        GTEST_SKIP() << "Wine's Direct2D (Debian's Wine 8) shows a paint nothing of what the "
+                        "worker's thread drew on the composition surface: every paint of a "
+                        "playing animation gives the canvas as the window thread last saw it";
+    }
     const Case cases[] = {
         {"keep", {1, 1, 1, 1}},
         {"restore to background", {2, 2, 2, 2}},

@@ -22,6 +22,7 @@ namespace {
 
 constexpr unsigned kTimeoutMs = 10000;
 constexpr UINT VM_PLAY = WM_USER + 2;
+constexpr UINT VM_STOP = WM_USER + 3;
 
 // Under Wine each cycle costs about a second (a new Direct2D device for each window target):
 // there a few cycles run by default, hundreds when asked.
@@ -135,6 +136,39 @@ TEST(ModuleUnload, UnloadedTheMomentAPlayingViewerIsDestroyed) {
         "%lu\n",
         cycles, outlived, static_cast<unsigned long>(handlesAfterWarmUp),
         static_cast<unsigned long>(HandleCount()));
+}
+
+// A host that destroys the viewer from inside its context menu's modal loop and unloads the
+// module there too: the menu's code returns through the module after the loop, which its own
+// reference keeps loaded until the host's call has left it. Stopped and playing.
+TEST(ModuleUnload, DestroyedInsideItsMenuAndUnloadedThere) {
+    TestWindow window(16, 16);
+    const TemporaryFile file(BuildGif(SimpleAnimation(3, 8, 8, 2)));  // 20 ms frames
+    for (const bool playing : {false, true}) {
+        SCOPED_TRACE(playing ? "playing" : "stopped");
+        ASSERT_FALSE(ModuleLoaded());
+        LoadedModule module(TAVOREN_MODULE_FILE);
+        PlayingViewer viewer;
+        ASSERT_NO_FATAL_FAILURE(StartPlaying(module, file, window.hwnd(), viewer));
+        if (!playing) viewer.info->handleMessage(viewer.viewer, VM_STOP, 0, 0);
+        bool unloaded = false;
+        window.SetMenuScript([&](const std::vector<TestWindow::MenuItem>&, POINT) {
+            viewer.info->destroyInstance(viewer.viewer);
+            module.Unload();
+            unloaded = true;
+            return UINT_PTR{0};
+        });
+        const HandleMessageFn handleMessage = viewer.info->handleMessage;
+        // The host's call returns here, from FreeLibrary, which gave back the menu's reference.
+        EXPECT_EQ(handleMessage(viewer.viewer, WM_RBUTTONDOWN, 0, (4 << 16) | 4), TRUE);
+        window.SetMenuScript(nullptr);
+        EXPECT_TRUE(unloaded) << "no menu";
+        EXPECT_TRUE(GoneOnceTheWorkersEnded());
+        window.PumpMessages();
+    }
+#if !defined(_WIN32)
+    EXPECT_EQ(TavorenModuleReferences(), 0);
+#endif
 }
 
 }  // namespace

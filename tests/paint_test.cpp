@@ -3,6 +3,7 @@
 // nothing may be drawn.
 #include <gtest/gtest.h>
 
+#include "playback/transport.h"
 #include "tests/support/platform_info.h"
 #include "tests/support/viewer_harness.h"
 
@@ -158,23 +159,81 @@ TEST_F(PaintTest, NullRectanglesAreRefusedOnceThereIsASurface) {
     EXPECT_EQ(Render(harness_.viewer(), 0, &rect, nullptr, 0), -1);
 }
 
-// A second attach, here to another window, takes the window for the notifications and
-// repaints but keeps both surfaces, and with them the picture composed so far.
-TEST_F(PaintTest, ASecondAttachKeepsTheSurfacesAndTheirPicture) {
-    TavorenGif* viewer = harness_.viewer();
-    ID2D1HwndRenderTarget* const windowTarget = viewer->windowTarget;
-    ID2D1BitmapRenderTarget* const composeTarget = viewer->composeTarget;
-    {
-        // Gone before the capture: under Wine it would cover the window read from the screen.
-        TestWindow other(20, 20);
+// A second attach to another window moves the picture there, as a host that shows it in a
+// new window (fullscreen, a new tab) does: the new window is painted, with the picture as it
+// was composed frame by frame, playback goes on where it was, and WM_SIZE from the new window
+// resizes its surface. Frame 1 blackens canvas pixel (1, 0), frame 2 pixel (2, 1).
+TEST(PaintReattach, AnAttachToAnotherWindowPaintsThePictureThere) {
+    enum class State { HeldOnFrame1, PlayingFrame2, StoppedAfterFrame1 };
+    struct Case {
+        const char* name;
+        State state;
+        bool frame2;  // whether frame 2 is part of the picture
+    };
+    for (const Case& c : {Case{"held on frame 1", State::HeldOnFrame1, false},
+                          Case{"playing frame 2", State::PlayingFrame2, true},
+                          Case{"stopped after frame 1", State::StoppedAfterFrame1, false}}) {
+        SCOPED_TRACE(c.name);
+        GifImage image = EightColours();
+        image.frames.resize(1);
+        image.frames.push_back(SolidFrame(1, 0, 1, 1, 7, 3000, 1));
+        image.frames.push_back(SolidFrame(2, 1, 1, 1, 7, 3000, 1));
+        for (GifFrame& frame : image.frames) frame.control->delay = 3000;  // nothing times out
+        ViewerHarness harness(40, 40);
+        ASSERT_TRUE(harness.Open(image, 0x000000, kHost));
+        TavorenGif* viewer = harness.viewer();
+        StepPlayback(viewer);
+        ASSERT_TRUE(harness.window().WaitUntil(
+            [&] { return viewer->paused && viewer->currentFrame == 1; }, 10000));
+        if (c.state == State::PlayingFrame2) Play(viewer);
+        if (c.state == State::StoppedAfterFrame1) StopPlayback(viewer);
+        if (c.state == State::PlayingFrame2) {
+            ASSERT_TRUE(
+                harness.window().WaitUntil([&] { return viewer->currentFrame == 2; }, 10000));
+        }
+        const bool running = viewer->running, paused = viewer->paused;
+        const UINT frame = viewer->currentFrame;
+
+        TestWindow other(20, 20);  // created last: on top, where Wine's capture reads it
         ASSERT_EQ(AttachWindow(viewer, other.hwnd()), 0);
         EXPECT_EQ(viewer->window, other.hwnd());
-        EXPECT_EQ(viewer->windowTarget, windowTarget);
-        EXPECT_EQ(viewer->composeTarget, composeTarget);
-    }
-    const std::vector<uint32_t> capture = harness_.PaintAndCapture();
-    for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(harness_.At(capture, x, y), CanvasColour(x, y));
+        auto expected = [&](int x, int y) {
+            return (x == 1 && y == 0) || (c.frame2 && x == 2 && y == 1) ? 0x000000u
+                                                                        : CanvasColour(x, y);
+        };
+        // The whole picture 1:1 into the new window, then 10:1 into a part of it beyond its
+        // first size once WM_SIZE has told of the new size.
+        for (const int scale : {1, 10}) {
+            const int offset = scale == 1 ? 0 : 20, width = scale == 1 ? 20 : 70;
+            if (scale == 10) {
+                other.SetClientSize(width, 50);
+                EXPECT_EQ(
+                    HandleMessage(viewer, WM_SIZE, 0, static_cast<LPARAM>(width | (50 << 16))), -1);
+            }
+            RECT source{0, 0, 4, 2};
+            RECT dest{offset, offset, offset + 4 * scale, offset + 2 * scale};
+            EXPECT_EQ(Render(viewer, 0, &source, &dest, 0), 0);
+            auto at = [&](const std::vector<uint32_t>& capture, int x, int y) {
+                const int px = offset + x * scale + scale / 2, py = offset + y * scale + scale / 2;
+                return capture[static_cast<size_t>(py) * width + px] & 0xFFFFFF;
+            };
+            auto shows = [&](const std::vector<uint32_t>& capture) {
+                if (capture.size() != static_cast<size_t>(width) * (scale == 1 ? 20 : 50)) {
+                    return false;
+                }
+                for (int y = 0; y < 2; ++y) {
+                    for (int x = 0; x < 4; ++x) {
+                        if (at(capture, x, y) != expected(x, y)) return false;
+                    }
+                }
+                return true;
+            };
+            EXPECT_TRUE(shows(other.CaptureWhen(shows, 2000))) << "scale " << scale;
+        }
+        EXPECT_EQ(viewer->running, running);
+        EXPECT_EQ(viewer->paused, paused);
+        EXPECT_EQ(viewer->currentFrame, frame);
+        StopPlayback(viewer);
     }
 }
 

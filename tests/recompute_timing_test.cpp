@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 #include <thread>
 
 #include "analysis/recompute_timing.h"
+#include "module/entry_points.h"
 #include "module/viewer_messages.h"
 #include "playback/transport.h"
 #include "tests/support/faulty_decoder.h"
@@ -178,6 +181,73 @@ TEST(RecomputeTiming, SwitchesWhileFramesOfZeroMillisecondsPlay) {
     EXPECT_TRUE(harness.window().WaitForInvalidation(shown + 20, kTimeout)) << "playback stalled";
     EXPECT_FALSE(viewer->paused);
     StopPlayback(viewer);
+}
+
+// Keys T then I handled back to back: the step survives the switch, and the stepped frame is
+// shown and held, from a stopped viewer and from one paused on frame 1.
+TEST(RecomputeTiming, AStepThenASwitchHoldsTheSteppedFrame) {
+    struct Case {
+        const char* name;
+        UINT stepsBefore;  // steps taken and held before the keys
+        UINT held;         // the frame that must be held after them
+    };
+    for (const Case& c : {Case{"stopped", 0, 1}, Case{"paused on frame 1", 1, 2}}) {
+        SCOPED_TRACE(c.name);
+        ViewerHarness harness(8, 8);
+        ASSERT_TRUE(harness.Open(WithDelays({3000, 3, 3000, 3000})));  // nothing times out
+        TavorenGif* viewer = harness.viewer();
+        for (UINT frame = 1; frame <= c.stepsBefore; ++frame) {
+            StepPlayback(viewer);
+            ASSERT_TRUE(harness.window().WaitUntil(
+                [&] { return viewer->paused && viewer->currentFrame == frame; }, kTimeout));
+        }
+        HandleMessage(viewer, WM_KEYDOWN, 'T', 0);
+        HandleMessage(viewer, WM_KEYDOWN, 'I', 0);
+        EXPECT_TRUE(harness.window().WaitUntil(
+            [&] { return viewer->running && viewer->currentFrame == c.held; }, kTimeout));
+        EXPECT_TRUE(viewer->paused) << "playing instead of holding the stepped frame";
+        StopPlayback(viewer);
+    }
+}
+
+// After a switch, each frame's position is the sum of the display times before it under the
+// new rule, also for the frame that was on screen when the rule changed (decoded under the
+// old one). Delays 10, 3, 3, 20 hundredths: starts 0, 100, 200, 300 under the IE rule.
+TEST(RecomputeTiming, AfterASwitchEachPositionIsUnderTheNewRule) {
+    constexpr INT kStarts[] = {0, 100, 200, 300};
+    for (const bool paused : {false, true}) {
+        SCOPED_TRACE(paused ? "paused on frame 1, then played" : "playing on frame 1");
+        ViewerHarness harness(8, 8);
+        ASSERT_TRUE(harness.Open(WithDelays({10, 3, 3, 20})));
+        TavorenGif* viewer = harness.viewer();
+        if (paused) {
+            StepPlayback(viewer);
+        } else {
+            Play(viewer);
+        }
+        ASSERT_TRUE(
+            harness.window().WaitUntil([&] { return viewer->currentFrame == 1; }, kTimeout));
+        Switch(viewer, true);
+        if (paused) Play(viewer);
+        // Each frame reached up to the last, with the position the worker gave it, read
+        // together under the lock the advance takes.
+        std::map<UINT, INT> positions;
+        const UINT switchedOn = viewer->currentFrame;
+        EXPECT_TRUE(harness.window().WaitUntil(
+            [&] {
+                std::lock_guard<std::mutex> guard(viewer->transportLock);
+                positions[viewer->currentFrame] = viewer->elapsed;
+                return viewer->currentFrame == 3;
+            },
+            kTimeout));
+        for (const auto& [frame, position] : positions) {
+            if (frame > switchedOn) {
+                EXPECT_EQ(position, kStarts[frame]) << "frame " << frame;
+            }
+        }
+        EXPECT_TRUE(positions.count(3));
+        StopPlayback(viewer);
+    }
 }
 
 }  // namespace

@@ -139,8 +139,12 @@ class Model {
                 frame_ = 0;
                 return;
             case Request::SwitchTiming: {
-                const bool wasPlaying = live_ && !paused_;
+                // The switch pauses and gives back what it interrupted: playing, or a step
+                // still to take, which then shows the next frame and holds it.
+                const bool stepping = live_ && step_;
+                const bool wasPlaying = live_ && !paused_ && !step_;
                 Apply(Request::Pause);
+                if (stepping) Apply(Request::Step);
                 if (wasPlaying) Apply(Request::Play);
                 return;
             }

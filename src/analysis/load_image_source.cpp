@@ -3,6 +3,7 @@
 #include <wrl/client.h>
 
 #include <cstdint>
+#include <mutex>
 
 #include "module/entry_points.h"
 #include "module/tavoren_gif.h"
@@ -22,6 +23,11 @@ void ForgetPreviousImage(TavorenGif* viewer) {
     viewer->frameCount = 0;
     viewer->totalDuration = 0;
     viewer->elapsed = 0;
+    {
+        // The worker has ended; the lock is the field's rule.
+        std::lock_guard<std::mutex> guard(viewer->transportLock);
+        viewer->frameStarts.clear();
+    }
     viewer->hasShortDelays = false;
     viewer->isWebP = false;
     const D2D1_COLOR_F host = viewer->ReadColor(viewer->hostBackgroundColor);

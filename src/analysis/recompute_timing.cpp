@@ -14,8 +14,9 @@ using Microsoft::WRL::ComPtr;
 
 void RecomputeTiming(TavorenGif* viewer) {
     // Only the flag: a waiting worker obeys it when its current wait ends. What it was doing
-    // is read in the same step, or a worker beginning in between would stay held.
-    const bool wasPlaying = PausePlayback(viewer);
+    // is read in the same step, or a worker beginning in between would stay held; a step it
+    // had still to take is given back afterwards, not turned into playing.
+    const Interrupted interrupted = PausePlayback(viewer);
 
     // The worker may decode with the same decoder meanwhile; decoders take concurrent calls.
     IWICBitmapDecoder* decoder = viewer->decoder;
@@ -42,9 +43,12 @@ void RecomputeTiming(TavorenGif* viewer) {
         const UINT current = viewer->currentFrame;
         viewer->elapsed = current < starts.size() ? starts[current] : 0;
         viewer->totalDuration = total;
+        // Every later advance takes its position from here: the frame on screen keeps the
+        // display time it was decoded with, under the rule it was decoded under.
+        viewer->frameStarts = std::move(starts);
     }
 
     // Without a window there is no one to tell: a null window would post to this thread.
     if (HWND window = viewer->window) PostMessageW(window, VM_NOTIFY, kNotifyTimingChanged, 0);
-    if (wasPlaying) Play(viewer);
+    ResumeAfterPause(viewer, interrupted);
 }

@@ -1,6 +1,7 @@
 // ShowContextMenu: the items offered for the image at hand, and their commands.
 #include "host/context_menu.h"
 
+#include "host/menu_module_reference.h"
 #include "host/viewer_actions.h"
 #include "module/tavoren_gif.h"
 #include "playback/transport.h"
@@ -74,7 +75,9 @@ INT32 ShowContextMenu(TavorenGif* viewer, UINT x, UINT y) {
     SetForegroundWindow(window);
     POINT at{static_cast<LONG>(x), static_cast<LONG>(y)};
     ClientToScreen(window, &at);
-    // The host's entry points may run inside: a reload, or the viewer's destruction.
+    // The host's entry points may run inside: a reload, or the viewer's destruction and then
+    // the module's unload, which the module's own reference outlasts.
+    const HMODULE module = HoldModuleForMenu();
     const UINT command =
         static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD, at.x, at.y, 0, window, nullptr));
 
@@ -85,9 +88,11 @@ INT32 ShowContextMenu(TavorenGif* viewer, UINT x, UINT y) {
         // Released already; only the outermost menu frees the object, once no menu's
         // tracking can return into it any more.
         if (!open.outer) delete viewer;
+        GiveBackModuleAfterMenu(module, true);
         return 0;
     }
     RunCommand(viewer, command);
+    GiveBackModuleAfterMenu(module, false);
     return 0;
 }
 

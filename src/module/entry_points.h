@@ -13,3 +13,9 @@ INT32 AttachWindow(TavorenGif* viewer, HWND window);
 INT32 Render(TavorenGif* viewer, UINT_PTR unused, const RECT* sourceRect, const RECT* destRect,
              BYTE interpolation);
 INT32 HandleMessage(TavorenGif* viewer, UINT32 message, WPARAM wParam, LPARAM lParam);
+
+// The record's message entry: HandleMessage, then the release of a module reference that a
+// context menu handed over meanwhile, as a tail jump to FreeLibrary, so that no instruction of
+// the module runs after it (host/menu_module_reference.cpp).
+extern "C" INT32 TavorenHandleMessageEntry(TavorenGif* viewer, UINT32 message, WPARAM wParam,
+                                           LPARAM lParam);

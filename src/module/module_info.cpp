@@ -2,8 +2,8 @@
 #include "module/module_info.h"
 
 #include "module/entry_points.h"
-#include "module/module_identity.h"
 #include "module/module_export.h"
+#include "module/module_identity.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ ModuleInfo moduleInfo = {
     LoadImageSource,
     AttachWindow,
     Render,
-    HandleMessage,
+    TavorenHandleMessageEntry,
     kModuleTrailerValue,
 };
 

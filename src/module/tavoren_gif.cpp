@@ -38,6 +38,7 @@ void TavorenGif::ReleaseResources() {
     ReleaseInterface(composeTarget);
     ReleaseInterface(frameBitmap);
     ReleaseInterface(savedBitmap);
+    composedFrames = 0;
     ReleaseInterface(wicFactory);
     ReleaseInterface(decoder);
 }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <vector>
 
 #include "module/module_info.h"
 
@@ -32,15 +33,22 @@ class TavorenGif {
     bool DecodeFrame(UINT index);
     // Draws frame `currentFrame` onto the composition surface.
     bool ComposeFrame();
+    // Draws frame `frame` onto the composition surface.
+    bool ComposeFrameAt(UINT frame);
+    // Composes frames 0 to the last one composed again, in order, onto a new composition
+    // surface: the picture the old surface held, for a move to another window.
+    bool RebuildComposition();
     // Undoes the frame on screen by its disposal method before the next one is composed.
     bool ApplyDisposal();
     // One step of playback: the frame on screen undone, then `currentFrame` composed. False
     // when a surface is missing or either part fails, which ends the worker.
     bool ComposeNextFrame();
 
-    // Makes `composeTarget` for the canvas: at full size, or at the largest the device
-    // allows with the canvas's size kept in drawing units. False when none can be had.
-    bool CreateCompositionSurface();
+    // Makes a composition surface for the canvas, compatible with `windowSurface`: at full
+    // size, or at the largest the device allows with the canvas's size kept in drawing units.
+    // A still is composed again on it. False when none can be had.
+    bool CreateCompositionSurface(ID2D1RenderTarget* windowSurface,
+                                  ID2D1BitmapRenderTarget** surface);
     // Composition-surface pixels a canvas pixel, on each axis (1 without a shrunk surface).
     D2D1_SIZE_F SurfaceScale() const;
     // Composes a single-frame picture unless the surface already holds it on the current
@@ -69,6 +77,10 @@ class TavorenGif {
     std::atomic<UINT> frameDelay{};
     INT totalDuration{};
     std::atomic<INT> elapsed{};
+    // The start of each frame under the rule in force, once a timing recomputation has made
+    // it (empty before): the worker's advances then read the position here instead of adding
+    // the display time that the frame on screen was decoded with. Guarded by `transportLock`.
+    std::vector<INT> frameStarts;
 
     // Written by a second AttachWindow while a worker may be invalidating it.
     std::atomic<HWND> window{};
@@ -104,6 +116,9 @@ class TavorenGif {
     // Whether the composition surface holds the single-frame picture, and on which background.
     bool stillComposed{};
     D2D1_COLOR_F stillBackground{};
+    // The picture on the composition surface is frames 0 to this one less composed in order
+    // (0: nothing composed yet). Written and read under the drawing lock.
+    UINT composedFrames{};
     bool isWebP{};
     INT rotation{};
 

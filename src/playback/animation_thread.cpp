@@ -1,5 +1,6 @@
-// The worker: composes the current frame, asks the window to repaint, waits out the frame's
-// display time (or for a request), and advances, wrapping after the last frame.
+// The worker: composes the current frame, asks the window to repaint, waits until the frame's
+// time on the animation's timeline has run out (or for a request), and advances, wrapping
+// after the last frame.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -20,21 +21,28 @@ DWORD MillisecondsUntil(Clock::time_point deadline) {
     return left.count() >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(left.count());
 }
 
-// Whether the worker leaves the frame on screen now, taking the request that makes it: a
-// step (the next frame is then held), a resume, or the end of the frame's time while not
-// paused. With the transport lock held.
-bool LeavesFrameLocked(TavorenGif* viewer, bool timeOver) {
+// Why the worker leaves the frame on screen.
+enum class Leave {
+    Stay,      // not yet
+    Asked,     // a step (the next frame is then held) or a resume
+    TimeOver,  // the frame's time has run out while playing
+    Stopped,
+};
+
+// Whether the worker leaves the frame on screen now, taking the request that makes it. With
+// the transport lock held.
+Leave LeavesFrameLocked(TavorenGif* viewer, bool timeOver) {
     if (viewer->stepRequested) {
         viewer->paused = true;
         viewer->stepRequested = false;
         viewer->resumeRequested = false;
-        return true;
+        return Leave::Asked;
     }
     if (viewer->resumeRequested) {
         viewer->resumeRequested = false;
-        return true;
+        return Leave::Asked;
     }
-    return timeOver && !viewer->paused;
+    return timeOver && !viewer->paused ? Leave::TimeOver : Leave::Stay;
 }
 
 // The next frame and its start time, wrapping after the last frame. With the transport lock
@@ -46,31 +54,30 @@ void AdvanceLocked(TavorenGif* viewer) {
     if (next >= viewer->frameCount) {
         next = 0;
         position = 0;
+    } else if (next < viewer->frameStarts.size()) {
+        position = viewer->frameStarts[next];
     }
     viewer->currentFrame = next;
     viewer->elapsed = position;
 }
 
-// The wait after a frame has been shown, ending with the advance to the next one. A wake only
-// says "look at the requests": when it finds none (its request was cancelled, or taken
-// already) the frame keeps the rest of its time, up to the deadline set when it was shown.
-// False when the stop event ended the wait.
-bool WaitOutFrame(TavorenGif* viewer, const HANDLE events[2]) {
-    const Clock::time_point deadline =
-        Clock::now() + std::chrono::milliseconds(viewer->frameDelay.load());
+// The wait after a frame has been shown, until `deadline`, ending with the advance to the
+// next frame. A wake only says "look at the requests": when it finds none (its request was
+// cancelled, or taken already) the frame keeps the rest of its time, up to the deadline.
+Leave WaitOutFrame(TavorenGif* viewer, const HANDLE events[2], Clock::time_point deadline) {
     bool timeOver = false;
     for (;;) {
         DWORD timeout;
         {
             std::lock_guard<std::mutex> guard(viewer->transportLock);
-            if (LeavesFrameLocked(viewer, timeOver)) {
+            if (const Leave leave = LeavesFrameLocked(viewer, timeOver); leave != Leave::Stay) {
                 AdvanceLocked(viewer);
-                return true;
+                return leave;
             }
             timeout = viewer->paused ? INFINITE : MillisecondsUntil(deadline);
         }
         const DWORD result = WaitForMultipleObjects(2, events, FALSE, timeout);
-        if (result == WAIT_OBJECT_0) return false;
+        if (result == WAIT_OBJECT_0) return Leave::Stopped;
         // The timeout ends the frame's time; so does a failed wait, which could not be
         // waited out again.
         if (result != WAIT_OBJECT_0 + 1 && timeout != INFINITE) timeOver = true;
@@ -78,12 +85,29 @@ bool WaitOutFrame(TavorenGif* viewer, const HANDLE events[2]) {
 }
 
 // Runs one frame after another until a stop, a missing surface or a failed drawing call.
+// Each frame is due when the one before it ran out (the previous deadline), not when it came
+// on screen after its decoding: the animation keeps its timeline, each frame's composition
+// taken out of the frame before's time. A frame that comes more than its own time late (a
+// slow decode, a loaded machine) takes the timeline up again from now instead of rushing
+// frames to catch up, and so does one that a request brought (a resume, a step).
 void Animate(TavorenGif* viewer, const HANDLE events[2]) {
+    Clock::time_point due = Clock::now();
     for (;;) {
         if (WaitForSingleObject(viewer->stopEvent, 0) == WAIT_OBJECT_0) return;
         if (!viewer->ComposeNextFrame()) return;
         InvalidateRect(viewer->window, nullptr, FALSE);
-        if (!WaitOutFrame(viewer, events)) return;
+        const Clock::duration time = std::chrono::milliseconds(viewer->frameDelay.load());
+        if (const Clock::time_point now = Clock::now(); now - due > time) due = now;
+        switch (WaitOutFrame(viewer, events, due + time)) {
+            case Leave::Stopped:
+                return;
+            case Leave::TimeOver:
+                due += time;
+                break;
+            default:
+                due = Clock::now();
+                break;
+        }
     }
 }
 

@@ -73,13 +73,29 @@ INT32 Play(TavorenGif* viewer) {
     return 0;
 }
 
-bool PausePlayback(TavorenGif* viewer) {
+Interrupted PausePlayback(TavorenGif* viewer) {
     std::lock_guard<std::mutex> guard(viewer->transportLock);
-    const bool wasPlaying = TakesRequests(viewer) && !viewer->paused;
+    Interrupted interrupted = Interrupted::Nothing;
+    if (TakesRequests(viewer)) {
+        // A pending step has ended any pause: it is told apart before the flags change.
+        if (viewer->stepRequested) {
+            interrupted = Interrupted::Step;
+        } else if (!viewer->paused) {
+            interrupted = Interrupted::Playing;
+        }
+    }
     viewer->stepRequested = false;
     viewer->resumeRequested = false;
     if (TakesRequests(viewer)) viewer->paused = true;
-    return wasPlaying;
+    return interrupted;
+}
+
+void ResumeAfterPause(TavorenGif* viewer, Interrupted interrupted) {
+    if (interrupted == Interrupted::Step) {
+        StepPlayback(viewer);
+    } else if (interrupted == Interrupted::Playing) {
+        Play(viewer);
+    }
 }
 
 void StepPlayback(TavorenGif* viewer) {

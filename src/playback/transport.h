@@ -11,11 +11,16 @@ class TavorenGif;
 // Resumes a paused worker (the next frame comes at once) and cancels a step not yet taken,
 // or starts a worker when the viewer has a window and more than one frame. Always 0.
 INT32 Play(TavorenGif* viewer);
+// What a pause found the worker doing, for a caller that gives it back afterwards.
+enum class Interrupted { Nothing, Playing, Step };
 // Lets the current frame run out its time, then holds it, and cancels a step not yet taken.
-// Answers whether a worker was playing (not paused) just before, for a caller that resumes
-// it afterwards; a worker that has been started but has not yet set `running` counts, and is
-// held like one that has.
-bool PausePlayback(TavorenGif* viewer);
+// Answers what the worker was doing just before: playing (not paused), or about to take a
+// step; a worker that has been started but has not yet set `running` counts, and is held
+// like one that has.
+Interrupted PausePlayback(TavorenGif* viewer);
+// Gives back what PausePlayback answered: Play for a worker that was playing, StepPlayback
+// for one that had a step to take (the next frame is then shown and held); nothing else.
+void ResumeAfterPause(TavorenGif* viewer, Interrupted interrupted);
 // Shows the next frame at once and holds it; starts a worker when none runs. A step that can
 // start none is dropped.
 void StepPlayback(TavorenGif* viewer);

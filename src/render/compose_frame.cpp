@@ -2,8 +2,9 @@
 // frame on the composition surface, following the GIF disposal methods.
 #include <wrl/client.h>
 
-#include "module/tavoren_gif.h"
 #include "module/disposal_method.h"
+#include "module/tavoren_gif.h"
+#include "render/drawing_lock.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -24,9 +25,12 @@ bool TavorenGif::SaveComposition() {
 }
 
 bool TavorenGif::ComposeFrame() {
+    return ComposeFrameAt(currentFrame);
+}
+
+bool TavorenGif::ComposeFrameAt(UINT frame) {
     // Callers check for both surfaces; without one there is nothing to compose on.
     if (!composeTarget) return false;
-    const UINT frame = currentFrame;
     if (!DecodeFrame(frame)) return false;
     const D2D1_COLOR_F background = ReadColor(backgroundColor);
     // A restore-to-previous frame 0 saves the cleared canvas, not what the surface held
@@ -43,7 +47,19 @@ bool TavorenGif::ComposeFrame() {
     if (frame == 0 && !clearFirst) composeTarget->Clear(&background);
     composeTarget->DrawBitmap(frameBitmap, &frameRect, 1.0f, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR,
                               nullptr);
-    return SUCCEEDED(composeTarget->EndDraw());
+    if (FAILED(composeTarget->EndDraw())) return false;
+    composedFrames = frame + 1;
+    return true;
+}
+
+bool TavorenGif::RebuildComposition() {
+    const UINT frames = composedFrames;
+    composedFrames = 0;
+    disposal = kDoNotDispose;  // as after a load: frame 0 clears the canvas anyway
+    for (UINT frame = 0; frame < frames; ++frame) {
+        if (!ApplyDisposal() || !ComposeFrameAt(frame)) return false;
+    }
+    return true;
 }
 
 bool TavorenGif::ApplyDisposal() {
@@ -69,6 +85,10 @@ bool TavorenGif::ApplyDisposal() {
 // ComposeNextFrame: the playback worker's step from one frame to the next, the one order in
 // which the composition surface is built, also taken by the tests and the fuzzer.
 bool TavorenGif::ComposeNextFrame() {
+    // One step for a paint: it sees the frame before or the frame after, never the undone
+    // canvas between them (nor frame 0's clear before its save). Taken first, as a move to
+    // another window replaces the surfaces under it.
+    const DrawingLock whole(d2dFactory);
     // Without either surface there is nothing to draw on: the worker ends here.
     if (!windowTarget || !composeTarget) return false;
     // Frame 0 too: after a load `disposal` undoes nothing, and a wrap undoes the last frame

@@ -6,10 +6,11 @@
 
 #include "module/tavoren_gif.h"
 
-bool TavorenGif::CreateCompositionSurface() {
+bool TavorenGif::CreateCompositionSurface(ID2D1RenderTarget* windowSurface,
+                                          ID2D1BitmapRenderTarget** surface) {
     stillComposed = false;
     const D2D1_SIZE_F canvas = D2D1::SizeF(static_cast<FLOAT>(width), static_cast<FLOAT>(height));
-    const UINT64 limit = windowTarget->GetMaximumBitmapSize();
+    const UINT64 limit = windowSurface->GetMaximumBitmapSize();
     const UINT64 longest = std::max(width, height);
     D2D1_SIZE_U pixels = D2D1::SizeU(width, height);
     const bool shrunk = limit > 0 && longest > limit;
@@ -21,9 +22,9 @@ bool TavorenGif::CreateCompositionSurface() {
         };
         pixels = D2D1::SizeU(side(width), side(height));
     }
-    return SUCCEEDED(windowTarget->CreateCompatibleRenderTarget(
+    return SUCCEEDED(windowSurface->CreateCompatibleRenderTarget(
         &canvas, shrunk ? &pixels : nullptr, nullptr, D2D1_COMPATIBLE_RENDER_TARGET_OPTIONS_NONE,
-        &composeTarget));
+        surface));
 }
 
 D2D1_SIZE_F TavorenGif::SurfaceScale() const {

@@ -6,6 +6,7 @@
 
 #include "module/entry_points.h"
 #include "module/tavoren_gif.h"
+#include "render/drawing_lock.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -39,6 +40,8 @@ INT32 TavorenGif::PaintWindow(const RECT* sourceRect, const RECT* destRect, BYTE
     if (!windowTarget || !composeTarget) return 0;
     if (!sourceRect || !destRect) return -1;
     if (windowTarget->CheckWindowState() & D2D1_WINDOW_STATE_OCCLUDED) return 0;
+    // The composition surface as a whole frame: the worker's step waits for the paint.
+    const DrawingLock whole(d2dFactory);
 
     // A single frame is not played by a worker: it is composed here, once.
     if (frameCount == 1 && !ComposeStill()) return -1;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <d2d1.h>
+#include <d2d1_1.h>
 #include <wrl/client.h>
 
 #include <atomic>
@@ -17,11 +18,24 @@ namespace platform::drawing {
 
 using Microsoft::WRL::ComPtr;
 
-class Factory final : public ComObject<ID2D1Factory> {
+class Factory final : public ComObject<ID2D1Factory>, public ID2D1Multithread {
   public:
     explicit Factory(bool multithreaded) : multithreaded_(multithreaded) {}
 
+    // One object with one count, whichever of its two interfaces is called.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return ComObject::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return ComObject::Release(); }
+
+    // ID2D1Multithread: the lock below, taken and given back by the caller.
+    BOOL STDMETHODCALLTYPE GetMultithreadProtected() const override { return multithreaded_; }
+    void STDMETHODCALLTYPE Enter() override {
+        if (multithreaded_) mutex_.lock();
+    }
+    void STDMETHODCALLTYPE Leave() override {
+        if (multithreaded_) mutex_.unlock();
+    }
+
     HRESULT STDMETHODCALLTYPE
     CreateHwndRenderTarget(const D2D1_RENDER_TARGET_PROPERTIES* renderTargetProperties,
                            const D2D1_HWND_RENDER_TARGET_PROPERTIES* hwndRenderTargetProperties,

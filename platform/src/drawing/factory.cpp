@@ -70,9 +70,12 @@ class WindowTarget final : public RenderTarget<ID2D1HwndRenderTarget> {
 
 }  // namespace
 
-// IUnknown::QueryInterface: ID2D1Factory only; later factory versions are not made.
+// IUnknown::QueryInterface: ID2D1Factory and its lock, ID2D1Multithread; later factory
+// versions are not made.
 HRESULT STDMETHODCALLTYPE Factory::QueryInterface(REFIID iid, void** object) {
-    return Answer(iid, object, {{&IID_ID2D1Factory, static_cast<ID2D1Factory*>(this)}});
+    return Answer(iid, object,
+                  {{&IID_ID2D1Factory, static_cast<ID2D1Factory*>(this)},
+                   {&IID_ID2D1Multithread, static_cast<ID2D1Multithread*>(this)}});
 }
 
 // ID2D1Factory::CreateHwndRenderTarget: a window IsWindow rejects is

@@ -2,51 +2,19 @@
 // corpus and of generated and crafted images, whole and in part, must give the same indices.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 #include <string>
 
-#include "platform/src/imaging/gif_container.h"
 #include "tests/support/corpus.h"
+#include "tests/support/gif_decoders_compare.h"
 #include "tests/support/gif_builder.h"
 #include "tests/support/gif_lzw_codes.h"
 
 namespace {
 
-using platform::imaging::GifContainer;
-
-// Decodes every fetchable frame of `bytes` both ways, whole and as an inner rect, into buffers
-// with a wider stride whose padding must stay as it was; failures name `what`.
 void ExpectSameIndices(const std::vector<uint8_t>& bytes, const std::string& what) {
-    auto shared = std::make_shared<platform::ImageBytes>(bytes.data(), bytes.size());
-    std::unique_ptr<platform::imaging::Container> container = platform::imaging::OpenGif(shared);
-    if (!container) return;  // not opened: neither decoder is asked
-    auto& gif = static_cast<GifContainer&>(*container);
-    for (UINT index = 0; index < gif.FrameCount(); ++index) {
-        if (!gif.FrameFetchable(index)) continue;
-        UINT width = 0, height = 0;
-        gif.FrameSize(index, &width, &height);
-        const WICRect whole{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
-        const WICRect inner{static_cast<INT>(width / 3), static_cast<INT>(height / 4),
-                            static_cast<INT>(width - width / 3 - width / 5),
-                            static_cast<INT>(height - height / 4 - height / 3)};
-        for (const WICRect& rect : {whole, inner}) {
-            if (rect.Width <= 0 || rect.Height <= 0) continue;
-            const UINT stride = static_cast<UINT>(rect.Width) + 5;
-            std::vector<BYTE> ours(size_t{stride} * static_cast<UINT>(rect.Height), 0xA5);
-            std::vector<BYTE> giflib = ours;
-            ASSERT_EQ(gif.CopyPixels(index, rect, stride, ours.data()), S_OK);
-            ASSERT_EQ(gif.CopyPixelsByGiflib(index, rect, stride, giflib.data()), S_OK);
-            if (ours == giflib) continue;
-            size_t at = 0;
-            while (ours[at] == giflib[at]) ++at;
-            ADD_FAILURE() << what << ", frame " << index << ", rect " << rect.X << "," << rect.Y
-                          << " " << rect.Width << "x" << rect.Height << ": first difference at row "
-                          << at / stride << ", column " << at % stride << " (ours " << int(ours[at])
-                          << ", giflib " << int(giflib[at]) << ")";
-            return;
-        }
-    }
+    const std::string difference = FirstDecoderDifference(bytes);
+    EXPECT_TRUE(difference.empty()) << what << ", " << difference;
 }
 
 std::vector<GifColor> Palette(unsigned colours) {

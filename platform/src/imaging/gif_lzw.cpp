@@ -48,40 +48,50 @@ constexpr unsigned kMaxBits = 12;
 constexpr unsigned kNoCode = 4098;
 constexpr unsigned kRunningStop = kCodes + 1;
 
+// One code's string: its last 1 to 8 bytes, the code of all the bytes before them, its length
+// and first byte; and giflib's view of it, the code before it and its last byte. 16 bytes, so a
+// code's entry is one load and a new one two stores.
+struct Entry {
+    uint64_t tail;
+    uint16_t head, length, prefix;
+    uint8_t first, suffix;
+};
+static_assert(sizeof(Entry) == 16);
+
 struct Tables {
-    uint64_t tail[kCodes];
-    uint16_t head[kCodes];
-    uint16_t length[kCodes];
-    uint8_t first[kCodes];
-    // giflib's table: each entry's code before it and its last byte.
-    uint16_t prefix[kCodes];
-    uint8_t suffix[kCodes];
+    Entry entry[kCodes];
     // A string on its way across rows, or giflib's stack; 8 bytes for the last store's spill.
     uint8_t string[kCodes + 8];
 };
 
-// The code stream's bits: the data sub-blocks one after the other, up to the terminator or the
-// end of the file, where a sub-block cut off gives the bytes it has. Held by value, so that the
-// decoding loop keeps it in registers.
+// The code stream: the data sub-blocks one after the other, up to the terminator or the end of
+// the file, where a sub-block cut off gives the bytes it has.
+struct Blocks {
+    const BYTE* data;
+    size_t size;
+    const BYTE* end;  // of the current sub-block
+    size_t next;      // the offset of the next sub-block's length byte
+};
+
+// The bits read from the blocks and not yet taken. Held by value, so that the decoding loop
+// keeps them in registers.
 struct Bits {
     uint64_t word;
     unsigned count;
     const BYTE* at;
-    const BYTE* blockEnd;
-    size_t nextBlock;  // the offset of the next sub-block's length byte
 };
 
 // Tops `bits` up to 56 or more, byte by byte across sub-blocks; fewer where the data ends.
-Bits RefillAcrossBlocks(Bits bits, const BYTE* data, size_t size) {
+Bits RefillAcrossBlocks(Bits bits, Blocks& blocks) {
     bits.word &= bits.count ? ~uint64_t{0} >> (64 - bits.count) : 0;
     while (bits.count <= 56) {
-        if (bits.at == bits.blockEnd) {
-            if (bits.nextBlock >= size || data[bits.nextBlock] == 0) break;
-            const size_t start = bits.nextBlock + 1, length = data[bits.nextBlock];
-            if (start >= size) break;
-            bits.at = data + start;
-            bits.blockEnd = data + std::min(size, start + length);
-            bits.nextBlock = start + length;
+        if (bits.at == blocks.end) {
+            const size_t start = blocks.next + 1;
+            if (start >= blocks.size || blocks.data[blocks.next] == 0) break;
+            const size_t length = blocks.data[blocks.next];
+            bits.at = blocks.data + start;
+            blocks.end = blocks.data + std::min(blocks.size, start + length);
+            blocks.next = start + length;
         }
         bits.word |= uint64_t{*bits.at++} << bits.count;
         bits.count += 8;
@@ -90,9 +100,9 @@ Bits RefillAcrossBlocks(Bits bits, const BYTE* data, size_t size) {
 }
 
 // Makes `wanted` bits available: false when the data ends first.
-inline bool Need(Bits& bits, unsigned wanted, const BYTE* data, size_t size) {
+inline bool Need(Bits& bits, unsigned wanted, Blocks& blocks) {
     if (bits.count >= wanted) return true;
-    if (bits.blockEnd - bits.at >= 8) {
+    if (blocks.end - bits.at >= 8) {
         // Eight bytes of the same sub-block: the bits above the count are the ones that follow.
         uint64_t word;
         std::memcpy(&word, bits.at, 8);
@@ -101,7 +111,7 @@ inline bool Need(Bits& bits, unsigned wanted, const BYTE* data, size_t size) {
         bits.count |= 56;
         return true;
     }
-    bits = RefillAcrossBlocks(bits, data, size);
+    bits = RefillAcrossBlocks(bits, blocks);
     return bits.count >= wanted;
 }
 
@@ -162,30 +172,51 @@ class RowSink {
     BYTE* target_ = nullptr;
 };
 
-// Writes `code`'s string of `length` bytes at `out`, and up to 7 bytes of spill after it.
-inline void WriteString(const Tables& t, unsigned code, unsigned length, BYTE* out) {
-    size_t at = (length - 1) & ~size_t{7};
-    std::memcpy(out + at, &t.tail[code], 8);
-    while (at != 0) {
-        code = t.head[code];
+// Writes the string of `entry` at `out`, and up to 7 bytes of spill after it.
+inline void WriteString(const Tables& t, const Entry& entry, BYTE* out) {
+    size_t at = (entry.length - 1u) & ~size_t{7};
+    std::memcpy(out + at, &entry.tail, 8);
+    for (unsigned code = entry.head; at != 0; code = t.entry[code].head) {
         at -= 8;
-        std::memcpy(out + at, &t.tail[code], 8);
+        std::memcpy(out + at, &t.entry[code].tail, 8);
     }
 }
 
-// Entry `entry`: the string of `before` and then `next`.
-inline void Define(Tables& t, unsigned entry, unsigned before, BYTE next) {
-    const unsigned length = t.length[before], used = length & 7;
-    t.length[entry] = static_cast<uint16_t>(length + 1);
-    t.first[entry] = t.first[before];
-    t.prefix[entry] = static_cast<uint16_t>(before);
-    t.suffix[entry] = next;
-    if (used) {
-        t.tail[entry] = t.tail[before] | uint64_t{next} << (8 * used);
-        t.head[entry] = t.head[before];
-    } else {
-        t.tail[entry] = next;
-        t.head[entry] = static_cast<uint16_t>(before);
+// The entry for the string of `before` (whose entry is `from`) and then `next`.
+inline Entry Extend(const Entry& from, unsigned before, BYTE next) {
+    const unsigned used = from.length & 7u;
+    Entry entry;
+    entry.tail = used ? from.tail | uint64_t{next} << (8 * used) : next;
+    entry.head = used ? from.head : static_cast<uint16_t>(before);
+    entry.length = static_cast<uint16_t>(from.length + 1);
+    entry.prefix = static_cast<uint16_t>(before);
+    entry.first = from.first;
+    entry.suffix = next;
+    return entry;
+}
+
+// Where the next pixel goes: its row and column.
+struct Cursor {
+    BYTE* row;
+    UINT x;
+};
+
+// Writes `string` from `at` on where it meets the end of the row, through the buffer and across
+// the rows: where the string ends, or a null row once no more rows are wanted.
+Cursor PutAcrossRows(Tables& t, const Entry& string, Cursor at, UINT width, RowSink& rows) {
+    WriteString(t, string, t.string);
+    UINT length = string.length;
+    for (const BYTE* from = t.string;;) {
+        const UINT n = std::min<UINT>(length, width - at.x);
+        std::memcpy(at.row + at.x, from, n);
+        at.x += n;
+        from += n;
+        length -= n;
+        if (at.x == width) {
+            if (!(at.row = rows.Next())) return at;
+            at.x = 0;
+        }
+        if (length == 0) return at;
     }
 }
 
@@ -200,9 +231,13 @@ struct Counter {
         limit = 1u << bits;
     }
     void Count() {
-        if (running < kRunningStop && ++running > limit && bits < kMaxBits) {
-            limit <<= 1;
-            ++bits;
+        if (++running > limit) {
+            if (running > kRunningStop) {
+                running = kRunningStop;
+            } else if (bits < kMaxBits) {
+                limit <<= 1;
+                ++bits;
+            }
         }
     }
 };
@@ -216,20 +251,22 @@ struct Frame {
 
 // giflib's DGifDecompressLine from `code` on (read and counted, not yet decoded), on the table
 // as the fast walk left it, to the end of the frame.
-void DecodeAsGiflib(Tables& t, const Frame& f, RowSink& rows, Bits in, Counter counter,
-                    unsigned last, unsigned defined, unsigned code, BYTE* row, UINT x) {
+[[gnu::noinline]] void DecodeAsGiflib(Tables& t, const Frame& f, RowSink& rows, Blocks& blocks,
+                                      Bits in, Counter counter, unsigned last, unsigned defined,
+                                      unsigned code, BYTE* row, UINT x) {
     const unsigned clear = f.clear, end = clear + 1;
     // Entries not defined have no prefix; their suffixes are never written out.
-    std::fill(t.prefix, t.prefix + clear + 2, uint16_t{kNoCode});
-    std::fill(t.prefix + defined, t.prefix + kCodes, uint16_t{kNoCode});
-    std::fill(t.suffix, t.suffix + clear + 2, uint8_t{0});
-    std::fill(t.suffix + defined, t.suffix + kCodes, uint8_t{0});
+    Entry* const e = t.entry;
+    for (unsigned i = 0; i < kCodes; i = i == clear + 1 ? defined : i + 1) {
+        e[i].prefix = kNoCode;
+        e[i].suffix = 0;
+    }
     // giflib's DGifGetPrefixChar: the first byte of a string, by a walk of bounded length.
     const auto prefixChar = [&](unsigned c) {
         unsigned steps = 0;
         while (c > clear && steps++ <= kLastCode) {
             if (c > kLastCode) return kNoCode;
-            c = t.prefix[c];
+            c = e[c].prefix;
         }
         return c;
     };
@@ -237,7 +274,7 @@ void DecodeAsGiflib(Tables& t, const Frame& f, RowSink& rows, Bits in, Counter c
     for (;;) {
         if (code == end) return rows.Cut(row, x);
         if (code == clear) {
-            std::fill(t.prefix, t.prefix + kCodes, uint16_t{kNoCode});
+            for (Entry& entry : t.entry) entry.prefix = kNoCode;
             counter.Reset(clear, f.minimum);
             last = kNoCode;
         } else {
@@ -247,22 +284,22 @@ void DecodeAsGiflib(Tables& t, const Frame& f, RowSink& rows, Bits in, Counter c
                 stack[depth++] = static_cast<BYTE>(code);
             } else {
                 unsigned walk = code;
-                if (t.prefix[code] == kNoCode) {
+                if (e[code].prefix == kNoCode) {
                     walk = last;
                     const auto byte = static_cast<BYTE>(prefixChar(code == entry ? last : code));
-                    t.suffix[entry] = byte;
+                    e[entry].suffix = byte;
                     stack[depth++] = byte;
                 }
                 while (depth < kLastCode && walk > clear && walk <= kLastCode) {
-                    stack[depth++] = t.suffix[walk];
-                    walk = t.prefix[walk];
+                    stack[depth++] = e[walk].suffix;
+                    walk = e[walk].prefix;
                 }
                 if (depth >= kLastCode || walk > kLastCode) return rows.Cut(row, x);
                 stack[depth++] = static_cast<BYTE>(walk);
             }
-            if (last != kNoCode && entry < kCodes && t.prefix[entry] == kNoCode) {
-                t.prefix[entry] = static_cast<uint16_t>(last);
-                t.suffix[entry] = static_cast<BYTE>(prefixChar(code == entry ? last : code));
+            if (last != kNoCode && entry < kCodes && e[entry].prefix == kNoCode) {
+                e[entry].prefix = static_cast<uint16_t>(last);
+                e[entry].suffix = static_cast<BYTE>(prefixChar(code == entry ? last : code));
             }
             last = code;
             while (depth != 0) {
@@ -273,7 +310,7 @@ void DecodeAsGiflib(Tables& t, const Frame& f, RowSink& rows, Bits in, Counter c
                 }
             }
         }
-        if (!Need(in, counter.bits, f.data, f.size)) return rows.Cut(row, x);
+        if (!Need(in, counter.bits, blocks)) return rows.Cut(row, x);
         code = static_cast<unsigned>(in.word) & (counter.limit - 1);
         in.word >>= counter.bits;
         in.count -= counter.bits;
@@ -281,65 +318,88 @@ void DecodeAsGiflib(Tables& t, const Frame& f, RowSink& rows, Bits in, Counter c
     }
 }
 
-void Decode(Tables& t, const Frame& f, RowSink& rows, size_t firstBlock) {
+[[gnu::noinline]] void Decode(Tables& t, const Frame& f, RowSink& rows, size_t firstBlock) {
     const unsigned clear = f.clear, width = f.width;
     for (unsigned i = 0; i < clear; ++i) {
-        t.length[i] = 1;
-        t.first[i] = static_cast<uint8_t>(i);
-        t.tail[i] = i;
+        t.entry[i] = Entry{i, 0, 1, kNoCode, uint8_t(i), uint8_t(i)};
     }
-    t.length[clear] = t.length[clear + 1] = 0;  // clear and end have no string
+    t.entry[clear].length = t.entry[clear + 1].length = 0;  // clear and end have no string
 
-    Bits in{0, 0, nullptr, nullptr, firstBlock};
-    Counter counter;
-    counter.Reset(clear, f.minimum);
-    unsigned defined = clear + 2;  // entries below are defined
-    unsigned last = kNoCode;
+    Blocks blocks{f.data, f.size, nullptr, firstBlock};
+    Bits in{0, 0, nullptr};
     BYTE* row = rows.First();
     UINT x = 0;
+    // Writes `code`'s string; false once no more rows are wanted.
+    const auto put = [&](unsigned code) __attribute__((always_inline)) {
+        const Entry& string = t.entry[code];
+        if (x + string.length + 7u <= width) {
+            WriteString(t, string, row + x);
+            x += string.length;
+            return true;
+        }
+        const Cursor next = PutAcrossRows(t, string, Cursor{row, x}, width, rows);
+        row = next.row;
+        x = next.x;
+        return row != nullptr;
+    };
+    const auto take = [&](unsigned bits) {
+        const unsigned code = static_cast<unsigned>(in.word) & ((1u << bits) - 1);
+        in.word >>= bits;
+        in.count -= bits;
+        return code;
+    };
     for (;;) {
-        if (!Need(in, counter.bits, f.data, f.size)) return rows.Cut(row, x);
-        const unsigned code = static_cast<unsigned>(in.word) & (counter.limit - 1);
-        in.word >>= counter.bits;
-        in.count -= counter.bits;
+        // The first code, at the start or after a clear: a literal, as no string comes before.
+        Counter counter;
+        counter.Reset(clear, f.minimum);
+        unsigned defined = clear + 2;  // entries below are defined
+        if (!Need(in, counter.bits, blocks)) return rows.Cut(row, x);
+        unsigned last = take(counter.bits);
         counter.Count();
-        // The entry this code defines, when the one before it was a string and the table has
-        // room (right after a clear it is the end code, and nothing is defined).
-        const unsigned entry = counter.running - 2;
-        unsigned length;
-        if (code < defined && (length = t.length[code]) != 0) {
-            if (entry == defined) Define(t, defined++, last, t.first[code]);
-        } else if (code == entry && entry == defined) {
-            // The entry being defined: the string before, and its own first byte again.
-            Define(t, defined++, last, t.first[last]);
-            length = t.length[code];
-        } else if (code == clear) {
-            counter.Reset(clear, f.minimum);
-            defined = clear + 2;
-            last = kNoCode;
-            continue;
-        } else {
-            // The end code where pixels are still wanted, or a code the table does not hold.
-            return DecodeAsGiflib(t, f, rows, in, counter, last, defined, code, row, x);
+        if (last == clear) continue;
+        if (last > clear) {
+            return DecodeAsGiflib(t, f, rows, blocks, in, counter, kNoCode, defined, last, row, x);
         }
-        last = code;
-        if (x + length + 7 <= width) {
-            WriteString(t, code, length, row + x);
-            x += length;
-            continue;
-        }
-        WriteString(t, code, length, t.string);
-        for (const BYTE* from = t.string;;) {
-            const UINT n = std::min<UINT>(length, width - x);
-            std::memcpy(row + x, from, n);
-            x += n;
-            from += n;
-            length -= n;
-            if (x == width) {
-                if (!(row = rows.Next())) return;
-                x = 0;
+        if (!put(last)) return;
+
+        // Each code defines the next entry: the string before and this one's first byte. Here
+        // giflib's count of codes is `defined` + 2 once a code is read.
+        unsigned bits = counter.bits;
+        for (; defined < kCodes; ++defined) {
+            if (!Need(in, bits, blocks)) return rows.Cut(row, x);
+            const unsigned code = take(bits);
+            // The count past what the width holds (`defined` + 2 > 1 << bits) widens it.
+            if ((defined + 1) >> bits && bits < kMaxBits) ++bits;
+            if (code < defined && t.entry[code].length != 0) {
+                t.entry[defined] = Extend(t.entry[last], last, t.entry[code].first);
+            } else if (code == defined) {
+                // The entry being defined: the string before, and its own first byte again.
+                t.entry[defined] = Extend(t.entry[last], last, t.entry[last].first);
+            } else if (code == clear) {
+                break;
+            } else {
+                // The end code where pixels are still wanted, or a code the table lacks.
+                return DecodeAsGiflib(t, f, rows, blocks, in,
+                                      Counter{defined + 2, bits, 1u << bits}, last, defined, code,
+                                      row, x);
             }
-            if (length == 0) break;
+            last = code;
+            if (!put(code)) return;
+        }
+        if (defined < kCodes) continue;  // a clear
+
+        // A full table is kept until a clear: giflib's count stays at 4097.
+        for (;;) {
+            if (!Need(in, bits, blocks)) return rows.Cut(row, x);
+            const unsigned code = take(bits);
+            if (t.entry[code].length == 0) {
+                if (code == clear) break;
+                return DecodeAsGiflib(t, f, rows, blocks, in,
+                                      Counter{kRunningStop, bits, 1u << bits}, last, defined, code,
+                                      row, x);
+            }
+            last = code;
+            if (!put(code)) return;
         }
     }
 }

@@ -38,14 +38,20 @@ UINT32 SwapRedAndBlue(UINT32 color) {
 }
 
 // A row of indices widened in place to their colours: from the right, 8 at a time, so that each
-// index is read before a colour covers it.
+// index is read before a colour covers it. Eight alike, as in the flat parts of a picture, are
+// one colour stored four times over.
 void WidenIndices(BYTE* row, size_t width, const UINT32* colors) {
     size_t x = width;
     for (; x >= 8; x -= 8) {
         uint64_t indices;
         std::memcpy(&indices, row + x - 8, 8);
         UINT32 out[8];
-        for (int i = 0; i < 8; ++i) out[i] = colors[(indices >> (8 * i)) & 0xFF];
+        if (indices == (indices & 0xFF) * 0x0101010101010101u) {
+            const uint64_t two = colors[indices & 0xFF] * 0x0000000100000001u;
+            for (int i = 0; i < 4; ++i) std::memcpy(out + 2 * i, &two, 8);
+        } else {
+            for (int i = 0; i < 8; ++i) out[i] = colors[(indices >> (8 * i)) & 0xFF];
+        }
         std::memcpy(row + 4 * (x - 8), out, sizeof out);
     }
     while (x-- > 0) std::memcpy(row + 4 * x, &colors[row[x]], 4);

@@ -57,7 +57,8 @@ class GifContainer final : public Container {
     const GifFrameRecord& frame(UINT index) const { return frames_[index]; }
 
   private:
-    // Fills the rect's rows with the frame's fill index (its transparent index, else 0).
+    // Fills the rect's rows with the frame's fill index (its transparent index, else 0), for
+    // giflib.
     BYTE FillRows(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) const;
 
     const SharedBytes bytes_;

@@ -141,10 +141,17 @@ class RowSink {
         if (placed_ == wanted_ || ++streamRow_ == height_) return nullptr;
         return Start();
     }
-    // The data ended in the current row after `written` pixels: the rest of it is the fill.
+    // The data ended in the current row after `written` pixels: the rest of it, and every row
+    // after, is the fill.
     void Cut(BYTE* row, UINT written) {
         std::memset(row + written, fill_, width_ - written);
         Place();
+        while (placed_ < wanted_ && ++streamRow_ < height_) {
+            const UINT y = DisplayRow(streamRow_, height_, interlaced_);
+            if (y < top_ || y - top_ >= wanted_) continue;
+            std::memset(buffer_ + size_t{stride_} * (y - top_), fill_, rectWidth_);
+            ++placed_;
+        }
     }
 
   private:
@@ -408,13 +415,16 @@ struct Frame {
 
 bool DecodeGifIndices(const GifLzwFrame& frame, const WICRect& rect, UINT stride, BYTE* buffer,
                       BYTE fill) {
-    if (frame.width == 0 || frame.height == 0 || rect.Width <= 0 || rect.Height <= 0 ||
-        frame.codeSizeOffset >= frame.size) {
+    if (frame.width == 0 || frame.height == 0 || rect.Width <= 0 || rect.Height <= 0) return true;
+    // giflib refuses a code size above 8 before any row: every row is the fill.
+    if (frame.codeSizeOffset >= frame.size || frame.data[frame.codeSizeOffset] > 8) {
+        for (INT y = 0; y < rect.Height; ++y) {
+            std::memset(buffer + size_t{stride} * static_cast<UINT>(y), fill,
+                        static_cast<UINT>(rect.Width));
+        }
         return true;
     }
-    // giflib refuses a code size above 8 before any row: every row keeps the fill.
     const unsigned minimum = frame.data[frame.codeSizeOffset];
-    if (minimum > 8) return true;
     std::unique_ptr<Tables> tables(new (std::nothrow) Tables);
     std::unique_ptr<BYTE[]> own(new (std::nothrow) BYTE[frame.width]);
     if (!tables || !own) return false;

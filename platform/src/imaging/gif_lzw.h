@@ -22,9 +22,9 @@ struct GifLzwFrame {
     bool interlaced;
 };
 
-// Decodes the frame's indices into `rect` of it, one row every `stride` bytes of `buffer`, which
-// the caller has filled with `fill`. Rows go as far as the data does: the row where it ends keeps
-// what was decoded and `fill` after it. False only when the decoder's tables cannot be had.
+// Decodes the frame's indices into `rect` of it, one row every `stride` bytes of `buffer`. Rows go
+// as far as the data does: the row where it ends keeps what was decoded, and every pixel after
+// it is `fill`. False only when the decoder's tables cannot be had.
 bool DecodeGifIndices(const GifLzwFrame& frame, const WICRect& rect, UINT stride, BYTE* buffer,
                       BYTE fill);
 

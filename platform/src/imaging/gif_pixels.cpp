@@ -75,7 +75,8 @@ struct GifCloser {
 
 }  // namespace
 
-// The fill of the rows that the data does not reach, after the caller's rows are filled with it.
+// Fills the rect's rows with the frame's fill index, which the data then overwrites as far as it
+// goes, and answers it.
 BYTE GifContainer::FillRows(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) const {
     const GifFrameRecord& frame = frames_[index];
     const BYTE fill = frame.control.transparencyFlag ? frame.control.transparentIndex : 0;
@@ -90,7 +91,7 @@ BYTE GifContainer::FillRows(UINT index, const WICRect& rect, UINT stride, BYTE* 
 HRESULT GifContainer::CopyPixels(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) {
     const GifFrameRecord& frame = frames_[index];
     if (!frame.fetchable) return WINCODEC_ERR_BADIMAGE;
-    const BYTE fill = FillRows(index, rect, stride, buffer);
+    const BYTE fill = frame.control.transparencyFlag ? frame.control.transparentIndex : 0;
     const GifLzwFrame lzw{bytes_->data(), bytes_->size(), frame.imageDataOffset,
                           frame.width,    frame.height,   (frame.packed & kInterlaceFlag) != 0};
     return DecodeGifIndices(lzw, rect, stride, buffer, fill) ? S_OK : E_OUTOFMEMORY;

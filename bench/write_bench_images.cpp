@@ -3,7 +3,8 @@
 // enough that the work, not the start-up, dominates. The animation is made as a screen
 // recording is: a full first frame, then each frame only the band of rows that changed, kept
 // over the frame before (GIF disposal 1; WebP no disposal, no blending), so composition does
-// real work. The GIF and the WebP hold the same pixels.
+// real work. The GIF and the WebP hold the same pixels. Two more GIFs: an animation of large,
+// mostly flat frames (long LZW strings) and a large animation of two 4000x3000 frames.
 //
 // Usage: write_bench_images DIR. Prints the paths it wrote, one a line.
 #include <cstdio>
@@ -95,6 +96,55 @@ std::vector<uint8_t> AnimationWebP(const std::vector<GifColor>& palette,
     return BuildAnimatedWebP(kWidth, kHeight, webpFrames);
 }
 
+// A GIF animation of `count` whole frames of `width` x `height`, each frame's indices as
+// `paint(frame, x, y)` gives them.
+template <typename Paint>
+std::vector<uint8_t> PaintedGif(uint16_t width, uint16_t height, unsigned count,
+                                const std::vector<GifColor>& palette, Paint paint) {
+    GifImage image;
+    image.width = width;
+    image.height = height;
+    image.globalTable = palette;
+    image.loopCount = 0;
+    for (unsigned f = 0; f < count; ++f) {
+        GifFrame frame;
+        frame.width = width;
+        frame.height = height;
+        frame.control = GifControl{};
+        frame.control->delay = kDelayHundredths;
+        frame.control->disposal = 1;
+        frame.indices.resize(size_t{width} * height);
+        for (size_t y = 0; y < height; ++y) {
+            for (size_t x = 0; x < width; ++x) frame.indices[y * width + x] = paint(f, x, y);
+        }
+        image.frames.push_back(std::move(frame));
+    }
+    return BuildGif(image);
+}
+
+// Large, mostly flat frames, as a slide show or a captured desktop: one colour with a few
+// rectangles of others that move from frame to frame, so that the LZW strings run long.
+std::vector<uint8_t> FlatFramesGif(const std::vector<GifColor>& palette) {
+    constexpr uint16_t kFlatWidth = 1600, kFlatHeight = 1200;
+    return PaintedGif(kFlatWidth, kFlatHeight, 6, palette, [](unsigned f, size_t x, size_t y) {
+        for (unsigned r = 0; r < 5; ++r) {
+            const size_t left = (f * 97 + r * 251) % (kFlatWidth - 300);
+            const size_t top = (f * 61 + r * 173) % (kFlatHeight - 200);
+            if (x >= left && x < left + 300 && y >= top && y < top + 200) {
+                return static_cast<uint8_t>(r * 40 + f);
+            }
+        }
+        return static_cast<uint8_t>(200);
+    });
+}
+
+// A large animation: two 4000x3000 frames of diagonal bands 8 pixels wide, shifted between them.
+std::vector<uint8_t> LargeAnimationGif(const std::vector<GifColor>& palette) {
+    return PaintedGif(4000, 3000, 2, palette, [](unsigned f, size_t x, size_t y) {
+        return static_cast<uint8_t>(x / 8 + y / 8 + f * 16);
+    });
+}
+
 std::vector<uint8_t> TrivialGif() {
     GifImage image;
     image.globalTable = {{0, 0, 0}, {255, 255, 255}};
@@ -137,6 +187,8 @@ int main(int argc, char** argv) {
     const bool written = Write(dir / "trivial-1x1.gif", TrivialGif()) &&
                          Write(dir / "trivial-1x1.webp", TrivialWebP()) &&
                          Write(dir / (stem + ".gif"), AnimationGif(palette, frames)) &&
-                         Write(dir / (stem + ".webp"), AnimationWebP(palette, frames));
+                         Write(dir / (stem + ".webp"), AnimationWebP(palette, frames)) &&
+                         Write(dir / "flat-frames-1600x1200x6.gif", FlatFramesGif(palette)) &&
+                         Write(dir / "large-4000x3000x2.gif", LargeAnimationGif(palette));
     return written ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""The module side by side with its peers, on the same files: the shared corpus and a
-generated 960x540 animation (tools/bench-compare builds everything and calls this).
+"""The module side by side with its peers, on the same files: the shared corpus, a generated
+960x540 animation, an animation of large mostly flat frames and a large 4000x3000 animation
+(tools/bench-compare builds everything and calls this).
 
   1. Scan: the module's open of a file (LoadImageSource: index and metadata, no pixels)
      against `identify -ping` and `gifsicle --info`.
@@ -417,11 +418,13 @@ def main():
     trivial_gif, trivial_webp = images / "trivial-1x1.gif", images / "trivial-1x1.webp"
     generated_gif = next(images.glob("generated-*.gif"))
     generated_webp = next(images.glob("generated-*.webp"))
+    flat_gif = next(images.glob("flat-frames-*.gif"))
+    large_gif = next(images.glob("large-*.gif"))
     corpus_gifs = sorted((args.corpus / "gif").glob("*.gif"))
     corpus_webps = sorted((args.corpus / "webp").glob("*.webp"))
     if not corpus_gifs and not corpus_webps:
         print(f"bench-compare: no corpus at {args.corpus}; only the generated files are measured")
-    all_files = corpus_gifs + corpus_webps + [generated_gif, generated_webp]
+    all_files = corpus_gifs + corpus_webps + [generated_gif, generated_webp, flat_gif, large_gif]
     info = describe(player, module, all_files)
     # The big still of the repaint rows, for the memory row (written, not generated each row).
     subprocess.run([str(bin_dir / "big_picture_paint"), "--write", str(images)],
@@ -460,7 +463,9 @@ def main():
         bench, peers, "2. A GIF frame: ApplyDisposal + ComposeFrame", "GiflibDecode",
         "giflib bare decode", "convert -coalesce, GIF",
         [("corpus GIF animations", gif_animations),
-         (generated_gif.name, [(generated_gif, info[str(generated_gif)]["frames"])])])
+         (generated_gif.name, [(generated_gif, info[str(generated_gif)]["frames"])]),
+         (flat_gif.name, [(flat_gif, info[str(flat_gif)]["frames"])]),
+         (large_gif.name, [(large_gif, info[str(large_gif)]["frames"])])])
     webp_summary, webp_detail = frame_section(
         bench, peers, "3. A WebP frame: ApplyDisposal + ComposeFrame", "WebPAnimDecode",
         "WebPAnimDecoderGetNext", "convert -coalesce, WebP",

@@ -49,12 +49,18 @@ class GifContainer final : public Container {
     const GUID& PixelFormat(UINT) const override { return GUID_WICPixelFormat8bppIndexed; }
     HRESULT FramePalette(UINT index, std::vector<WICColor>* colors) const override;
     HRESULT CopyPixels(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) override;
+    // The same as CopyPixels, decoded by giflib: the reference our LZW decoder answers to.
+    HRESULT CopyPixelsByGiflib(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) const;
 
     const SharedBytes& bytes() const { return bytes_; }
     const GifScreen& screen() const { return screen_; }
     const GifFrameRecord& frame(UINT index) const { return frames_[index]; }
 
   private:
+    // Fills the rect's rows with the frame's fill index (its transparent index, else 0), for
+    // giflib.
+    BYTE FillRows(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) const;
+
     const SharedBytes bytes_;
     const GifScreen screen_;
     const std::vector<WICColor> globalPalette_;

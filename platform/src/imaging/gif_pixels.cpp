@@ -1,14 +1,17 @@
-// A GIF frame's palette indices, decoded by giflib from the frame's own place in the file. giflib
-// reads a stream made of the file's header, screen descriptor and global table followed by the
-// frame's blocks, so one frame costs its own data however many frames come before it. Only one
-// row is held: rows go straight into the caller's buffer, so even a 65535 x 65535 frame costs
-// no more memory than the buffer the caller brings.
+// A GIF frame's palette indices, decoded from the frame's own place in the file, so one frame
+// costs its own data however many frames come before it. Rows go straight into the caller's
+// buffer, so even a 65535 x 65535 frame costs no more memory than the buffer the caller brings.
 //
 // Wine's decoder (giflib-derived) reads the whole file at creation and refuses it when any
 // frame's data is cut short or corrupt; Windows opens such files, and the index here keeps their
 // frames too. Their pixels decode as far as the data goes: a row cut short keeps what was
 // decoded, and every pixel after is the transparent index when the frame has one, else 0, so a
 // damaged frame lets the one below show through rather than paint over it.
+//
+// The LZW decoder is our own (gif_lzw.cpp), as giflib's walks each string a code at a time.
+// giflib decodes the same frame here too, as the reference the decoder is tested and fuzzed
+// against: it reads a stream made of the file's header, screen descriptor and global table
+// followed by the frame's blocks, one row at a time.
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "imaging/gif_container.h"
+#include "imaging/gif_lzw.h"
 
 namespace platform::imaging {
 namespace {
@@ -69,31 +73,36 @@ struct GifCloser {
     void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
 };
 
-// Where the row giflib hands over as the `streamRow`th lies: interlaced frames come in passes
-// of every 8th row from 0, every 8th from 4, every 4th from 2 and every 2nd from 1.
-UINT DisplayRow(UINT streamRow, UINT height, bool interlaced) {
-    if (!interlaced) return streamRow;
-    const UINT firstPass = (height + 7) / 8, secondPass = (height + 3) / 8;
-    const UINT thirdPass = (height + 1) / 4;
-    if (streamRow < firstPass) return streamRow * 8;
-    streamRow -= firstPass;
-    if (streamRow < secondPass) return 4 + streamRow * 8;
-    streamRow -= secondPass;
-    if (streamRow < thirdPass) return 2 + streamRow * 4;
-    return 1 + (streamRow - thirdPass) * 2;
-}
-
 }  // namespace
+
+// Fills the rect's rows with the frame's fill index, which the data then overwrites as far as it
+// goes, and answers it.
+BYTE GifContainer::FillRows(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) const {
+    const GifFrameRecord& frame = frames_[index];
+    const BYTE fill = frame.control.transparencyFlag ? frame.control.transparentIndex : 0;
+    for (INT y = 0; y < rect.Height; ++y) {
+        std::memset(buffer + size_t{stride} * static_cast<UINT>(y), fill,
+                    static_cast<UINT>(rect.Width));
+    }
+    return fill;
+}
 
 // IWICBitmapSource::CopyPixels on a GIF frame: the rect's 8bpp palette indices, row by row.
 HRESULT GifContainer::CopyPixels(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) {
     const GifFrameRecord& frame = frames_[index];
     if (!frame.fetchable) return WINCODEC_ERR_BADIMAGE;
     const BYTE fill = frame.control.transparencyFlag ? frame.control.transparentIndex : 0;
-    for (INT y = 0; y < rect.Height; ++y) {
-        std::memset(buffer + size_t{stride} * static_cast<UINT>(y), fill,
-                    static_cast<UINT>(rect.Width));
-    }
+    const GifLzwFrame lzw{bytes_->data(), bytes_->size(), frame.imageDataOffset,
+                          frame.width,    frame.height,   (frame.packed & kInterlaceFlag) != 0};
+    return DecodeGifIndices(lzw, rect, stride, buffer, fill) ? S_OK : E_OUTOFMEMORY;
+}
+
+// The same rect decoded by giflib.
+HRESULT GifContainer::CopyPixelsByGiflib(UINT index, const WICRect& rect, UINT stride,
+                                         BYTE* buffer) const {
+    const GifFrameRecord& frame = frames_[index];
+    if (!frame.fetchable) return WINCODEC_ERR_BADIMAGE;
+    const BYTE fill = FillRows(index, rect, stride, buffer);
 
     // The frame's sub-blocks, up to the terminator or to where the file ends. A sub-block cut
     // off gets the length of what is left and a terminator after it, so giflib stops at the

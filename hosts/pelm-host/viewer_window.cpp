@@ -141,22 +141,17 @@ void ViewerWindow::ShowProgress(uint32_t done, uint32_t total) {
     SetWindowTextW(window_, title.c_str());
 }
 
-void ViewerWindow::EndProgress() {
+void ViewerWindow::Repaint() {
     if (progressBar_) {
         DestroyWindow(progressBar_);
         progressBar_ = nullptr;
     }
-}
-
-void ViewerWindow::Repaint() {
-    EndProgress();
     InvalidateRect(window_, nullptr, FALSE);
 }
 
 // The window takes the picture's size, within the work area and at least the minimum; not
 // in fullscreen or maximised, where the window's size is the user's.
 void ViewerWindow::PictureChanged() {
-    EndProgress();
     if (fullscreen_ || IsZoomed(window_)) return;
     const PictureSize picture = session_->picture();
     if (picture.width <= 0 || picture.height <= 0) return;

@@ -49,7 +49,6 @@ class ViewerWindow : public SessionWindow {
     bool OpenPath(const std::wstring& path);
     void Paint();
     void ShowStatus();
-    void EndProgress();
     void PressKey(unsigned key);
     void Dropped(HDROP drop);
     POINT Cursor() const;

@@ -5,7 +5,6 @@
 // for that file, or for the file that says the capture failed.
 #include <cctype>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -28,8 +27,13 @@ std::string UnixPath(const std::wstring& path) {
     return out;
 }
 
-std::wstring Wide(const std::string& text) {
-    return std::wstring(text.begin(), text.end());  // the command is ASCII: see below
+// Wine hands a Linux program its command line in UTF-8, as Linux paths are.
+std::wstring Wide(const std::string& utf8) {
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), size);
+    return out;
 }
 
 // The next number of a PPM header, past white space and comments (ImageMagick writes one).
@@ -87,7 +91,7 @@ ScreenCapture CaptureClientAreaOnX(HWND window) {
     capture.pixels.assign(static_cast<size_t>(capture.width) * capture.height, 0);
     if (capture.pixels.empty()) return capture;
 
-    // Wine's temporary folder lies on the Linux file system; its names are ASCII.
+    // Wine's temporary folder lies on the Linux file system.
     wchar_t directory[MAX_PATH + 1], base[MAX_PATH + 1];
     if (!GetTempPathW(MAX_PATH + 1, directory) || !GetTempFileNameW(directory, L"xsc", 0, base)) {
         capture.error = "no temporary file for the X capture";

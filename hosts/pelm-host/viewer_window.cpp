@@ -1,6 +1,5 @@
 #include "hosts/pelm-host/viewer_window.h"
 
-#include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
 #include <windowsx.h>
@@ -145,8 +144,6 @@ bool ViewerWindow::CreateHostWindow(int show) {
                               GetModuleHandleW(nullptr), this);
     if (!window_) return false;
 
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
     AddCommandsToSystemMenu();
     SetTimer(window_, kWatchTimer, kWatchMs, nullptr);
     ShowWindow(window_, show);
@@ -160,29 +157,31 @@ PictureSize ViewerWindow::ClientSize() {
     return {client.right, client.bottom};
 }
 
-// The load runs on this thread and the message loop waits for it: the bar paints itself.
+// The load runs on this thread and the message loop waits for it: the bar is drawn at once,
+// with GDI, over the client area, which the first paint after the load covers. Not a progress
+// control: under Wine a child window, even for a moment, makes Direct3D draw the module's
+// frames into an offscreen copy, which without X's Composite extension never reaches the
+// screen, and Wine goes back to the window only at a later change of the window.
 void ViewerWindow::ShowProgress(uint32_t done, uint32_t total) {
-    if (!progressBar_) {
-        // Only while loading: under Wine a window with a child, even a hidden one, shows the
-        // module's Direct2D frames late or not at all.
-        RECT client{};
-        GetClientRect(window_, &client);
-        progressBar_ = CreateWindowExW(
-            0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | PBS_SMOOTH, kProgressMargin,
-            kProgressMargin, std::max<int>(0, client.right - 2 * kProgressMargin), kProgressHeight,
-            window_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    RECT client{};
+    GetClientRect(window_, &client);
+    RECT bar{kProgressMargin, kProgressMargin,
+             std::max<LONG>(kProgressMargin, client.right - kProgressMargin),
+             kProgressMargin + kProgressHeight};
+    HDC dc = GetDC(window_);
+    FrameRect(dc, &bar, GetSysColorBrush(COLOR_WINDOWFRAME));
+    InflateRect(&bar, -1, -1);
+    FillRect(dc, &bar, GetSysColorBrush(COLOR_BTNFACE));
+    if (total > 0) {
+        bar.right = bar.left + MulDiv(bar.right - bar.left, static_cast<int>(std::min(done, total)),
+                                      static_cast<int>(total));
+        FillRect(dc, &bar, GetSysColorBrush(COLOR_HIGHLIGHT));
     }
-    SendMessageW(progressBar_, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
-    SendMessageW(progressBar_, PBM_SETPOS, done, 0);
-    UpdateWindow(progressBar_);
+    ReleaseDC(window_, dc);
     SetWindowTextW(window_, Wide(LoadingText(session_->name(), done, total)).c_str());
 }
 
 void ViewerWindow::Repaint() {
-    if (progressBar_) {
-        DestroyWindow(progressBar_);
-        progressBar_ = nullptr;
-    }
     InvalidateRect(window_, nullptr, FALSE);
     WatchFolder();
 }

@@ -67,7 +67,6 @@ class ViewerWindow : public SessionWindow {
     std::shared_ptr<const HostModule> module_;
     const HostOptions& options_;
     HWND window_ = nullptr;
-    HWND progressBar_ = nullptr;
     HBRUSH backgroundBrush_ = nullptr;
     std::unique_ptr<HostSession> session_;
     bool opened_ = false;  // Open succeeded: destroying the window ends the loop

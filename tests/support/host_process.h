@@ -15,8 +15,8 @@ class HostProcess {
     HostProcess& operator=(const HostProcess&) = delete;
 
     // Starts `commandLine` (the program first, quoted as needed) with its standard error in a
-    // file of its own, in this process's environment with `variable` ("NAME=value") added or
-    // replaced. False with `error` set when it cannot be started.
+    // file of its own, in this process's environment with `variable` ("NAME=value", or empty
+    // for none) added or replaced. False with `error` set when it cannot be started.
     bool Start(const std::wstring& commandLine, const std::wstring& variable, std::string& error);
 
     // The process's visible top-level window of `className`, or null when none appears

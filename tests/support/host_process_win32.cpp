@@ -82,10 +82,11 @@ bool HostProcess::Start(const std::wstring& commandLine, const std::wstring& var
     startup.hStdError = errorOutput;
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
-    std::vector<wchar_t> environment = EnvironmentWith(variable);
-    const BOOL started =
-        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                       environment.data(), nullptr, &startup, &process_);
+    std::vector<wchar_t> environment;
+    if (!variable.empty()) environment = EnvironmentWith(variable);
+    const BOOL started = CreateProcessW(
+        nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+        environment.empty() ? nullptr : environment.data(), nullptr, &startup, &process_);
     const DWORD startError = GetLastError();
     CloseHandle(errorOutput);
     if (!started) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "tests/support/platform_info.h"
+
 ScreenCapture CaptureClientArea(HWND window) {
     ScreenCapture capture;
     RECT client{};
@@ -37,4 +39,8 @@ ScreenCapture CaptureClientArea(HWND window) {
     DeleteDC(memoryDc);
     ReleaseDC(nullptr, screenDc);
     return capture;
+}
+
+ScreenCapture CaptureClientAreaAsShown(HWND window) {
+    return RunningUnderWine() ? CaptureClientAreaOnX(window) : CaptureClientArea(window);
 }

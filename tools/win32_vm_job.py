@@ -95,7 +95,10 @@ def make(root, build_dir, job_dir, timeout, names):
             '[ $rc -eq 0 ] || status=1',
             "sync",
         ]
-    lines += ["wineserver -k", "exit $status"]
+    # Nothing of the run left holding the job's disk, so that the guest can unmount it.
+    lines += ["wineserver -k", "wineserver -w", "kill %1 2>/dev/null; wait"]
+    lines += [f"umount {q(target)}" for _, target in reversed(binds)]
+    lines += ["exit $status"]
     with open(os.path.join(job_dir, "job.sh"), "w") as out:
         out.write("\n".join(lines) + "\n")
 

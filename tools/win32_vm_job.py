@@ -105,6 +105,11 @@ def make(root, build_dir, job_dir, timeout, names):
 
 def collect(build_dir, out_dir, junit, static, names):
     reports = os.path.join(build_dir, "test-reports")
+    # A report left by an earlier run would stand for a test that crashed before writing one.
+    for name in names:
+        stale = os.path.join(reports, f"{name}.xml")
+        if os.path.exists(stale):
+            os.remove(stale)
     if os.path.isdir(os.path.join(out_dir, "reports")):
         shutil.copytree(os.path.join(out_dir, "reports"), reports, dirs_exist_ok=True)
     status = {}

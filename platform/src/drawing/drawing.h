@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "com/com_object.h"
 
@@ -71,8 +72,9 @@ PixelRect Intersect(const PixelRect& a, const PixelRect& b);
 class Surface {
   public:
     // D2DERR_MAX_TEXTURE_SIZE_EXCEEDED above Direct2D's limit, E_OUTOFMEMORY when the pixels
-    // cannot be had; `fill` is the initial value of every pixel.
-    static HRESULT Create(UINT32 width, UINT32 height, std::uint32_t fill,
+    // cannot be had; `fill` is the initial value of every pixel. Without one the pixels are
+    // left as the allocator gives them, for a caller that writes every one of them next.
+    static HRESULT Create(UINT32 width, UINT32 height, std::optional<std::uint32_t> fill,
                           std::unique_ptr<Surface>* surface);
 
     UINT32 width() const { return width_; }

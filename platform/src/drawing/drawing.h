@@ -91,6 +91,14 @@ class Surface {
     std::unique_ptr<std::uint32_t, Free> pixels_;
 };
 
+// The spare surface (spare_surface.cpp): a released bitmap's pixels, kept until the next
+// bitmap of their size that is written whole takes them, or until they are dropped: at the
+// end of every drawing (a shown picture holds no spare) and before libwebp decodes a frame
+// (its working memory is a frame's worth, which the spare would add to).
+void KeepSpareSurface(std::unique_ptr<Surface> surface);
+std::unique_ptr<Surface> TakeSpareSurface(UINT32 width, UINT32 height);
+void DropSpareSurface();
+
 bool SupportedFormat(const D2D1_PIXEL_FORMAT& format);
 
 class Bitmap final : public ComObject<ID2D1Bitmap> {
@@ -103,6 +111,8 @@ class Bitmap final : public ComObject<ID2D1Bitmap> {
           format_(format),
           dpiX_(dpiX),
           dpiY_(dpiY) {}
+    // The pixels become the spare surface.
+    ~Bitmap() override { KeepSpareSurface(std::move(surface_)); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     D2D1_SIZE_F STDMETHODCALLTYPE GetSize() const override;
@@ -122,7 +132,7 @@ class Bitmap final : public ComObject<ID2D1Bitmap> {
   private:
     const ComPtr<Factory> factory_;  // the factory and its lock outlive every bitmap
     const Domain domain_;
-    const std::unique_ptr<Surface> surface_;
+    std::unique_ptr<Surface> surface_;  // set once; moved out only by the destructor
     const D2D1_PIXEL_FORMAT format_;
     const FLOAT dpiX_, dpiY_;
 };

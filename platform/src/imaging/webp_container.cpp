@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "drawing/drawing.h"
 #include "imaging/container.h"
 #include "imaging/imaging_objects.h"
 
@@ -98,6 +99,7 @@ HRESULT WebPContainer::CopyRows(UINT index, const WICRect& rect, UINT stride, BY
         WebPAnimDecoderReset(animation_.get());
         decoded_ = 0;
     }
+    if (decoded_ < index + 1) drawing::DropSpareSurface();
     while (decoded_ < index + 1) {
         int timestamp = 0;
         if (!WebPAnimDecoderGetNext(animation_.get(), &canvas_, &timestamp)) {

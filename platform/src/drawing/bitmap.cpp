@@ -36,12 +36,14 @@ HRESULT Surface::Create(UINT32 width, UINT32 height, std::optional<std::uint32_t
     const size_t count = size_t{width} * height;
     const unsigned long long limit = surfaceByteLimit;
     if (limit && count * 4 > limit) return E_OUTOFMEMORY;
+    // The spare serves a surface of its size written whole; any other is made without it.
     if (!fill) {
         if (std::unique_ptr<Surface> spare = TakeSpareSurface(width, height)) {
             *surface = std::move(spare);
             return S_OK;
         }
     }
+    DropSpareSurface();
     // A surface of no pixels still gets a block, so that every surface has an address. A frame
     // bitmap is written whole by its maker: zeroing it first would cost a write of every pixel.
     const size_t bytes = std::max<size_t>(count, 1) * 4;

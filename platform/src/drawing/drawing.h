@@ -92,9 +92,9 @@ class Surface {
 };
 
 // The spare surface (spare_surface.cpp): a released bitmap's pixels, kept until the next
-// bitmap of their size that is written whole takes them, or until they are dropped: at the
-// end of every drawing (a shown picture holds no spare) and before libwebp decodes a frame
-// (its working memory is a frame's worth, which the spare would add to).
+// bitmap of their size that is written whole takes them, or until they are dropped: when any
+// other surface is made, at the end of every drawing (a shown picture holds no spare) and
+// before libwebp decodes a frame (its working memory is a frame's worth).
 void KeepSpareSurface(std::unique_ptr<Surface> surface);
 std::unique_ptr<Surface> TakeSpareSurface(UINT32 width, UINT32 height);
 void DropSpareSurface();

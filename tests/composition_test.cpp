@@ -202,6 +202,39 @@ TEST_F(CompositionTest, AFrameWhoseLeftEdgeCannotBeReadIsNotDrawn) {
               (Picture{{kBlue, kBlue, kBlue, kBlue}, {kBlue, kBlue, kBlue, kBlue}}));
 }
 
+// A frame's bitmap may be made in the memory of the one before (the stand-in keeps a large
+// bitmap's pixels for the next of its size), so every pixel of it must be written: here the
+// rows that frame 1's cut-off data does not reach are transparent over the background frame 0
+// was cleared to. Frame 0's colour, read back as indices, would be green and blue.
+TEST(FrameBitmapTest, RowsACutFrameDoesNotReachAreTransparentOverTheMemoryOfTheFrameBefore) {
+    constexpr uint16_t kSide = 512;  // a 1 MB bitmap
+    GifImage image;
+    image.width = image.height = kSide;
+    image.globalTable.assign(256, {0, 0, 255});
+    image.globalTable[0] = {1, 1, 1};
+    image.globalTable[1] = {0, 255, 0};
+    GifFrame green = SolidFrame(0, 0, kSide, kSide, 1, 10, 1);
+    green.control->transparencyFlag = true;
+    green.control->transparentIndex = 2;
+    green.indices.assign(kSide, 1);  // the first row only
+    image.frames = {SolidFrame(0, 0, kSide, kSide, 0, 10, 2), green};
+    ViewerHarness harness(kSide, kSide);
+    const bool opened = harness.Open(image, kWhite);
+#if defined(_WIN32)
+    if (!opened) {
+        GTEST_SKIP() << "this imaging component refuses image data cut off as it opens the file "
+                        "(Wine's does); the stand-in's reuse of bitmap memory is checked natively";
+    }
+#endif
+    ASSERT_TRUE(opened);
+    ASSERT_TRUE(harness.Step(0));
+    ASSERT_TRUE(harness.Step(1));
+    const std::vector<uint32_t> capture = harness.PaintAndCapture();
+    EXPECT_EQ(harness.At(capture, 0, 0), kGreen);
+    EXPECT_EQ(harness.At(capture, kSide - 1, kSide - 1), kWhite);
+    EXPECT_EQ(harness.At(capture, kSide / 2, kSide / 2), kWhite);
+}
+
 // Each frame is shown for its stored delay under the display-time rule in force when it is
 // decoded, whatever the container: a GIF's hundredths and a WebP's milliseconds alike.
 class AnyFormatDisplayTime : public ::testing::TestWithParam<ImageFormat> {};

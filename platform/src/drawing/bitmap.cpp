@@ -25,7 +25,7 @@ PixelRect Intersect(const PixelRect& a, const PixelRect& b) {
 }
 
 // Direct2D refuses a side above the device's texture limit before it allocates anything.
-HRESULT Surface::Create(UINT32 width, UINT32 height, std::uint32_t fill,
+HRESULT Surface::Create(UINT32 width, UINT32 height, std::optional<std::uint32_t> fill,
                         std::unique_ptr<Surface>* surface) {
     surface->reset();
     if (width > D2D1_STAND_IN_MAXIMUM_BITMAP_SIZE || height > D2D1_STAND_IN_MAXIMUM_BITMAP_SIZE) {
@@ -36,10 +36,21 @@ HRESULT Surface::Create(UINT32 width, UINT32 height, std::uint32_t fill,
     const size_t count = size_t{width} * height;
     const unsigned long long limit = surfaceByteLimit;
     if (limit && count * 4 > limit) return E_OUTOFMEMORY;
-    // A surface of no pixels still gets a block, so that every surface has an address.
-    made->pixels_.reset(static_cast<std::uint32_t*>(std::calloc(std::max<size_t>(count, 1), 4)));
+    // The spare serves a surface of its size written whole; any other is made without it.
+    if (!fill) {
+        if (std::unique_ptr<Surface> spare = TakeSpareSurface(width, height)) {
+            *surface = std::move(spare);
+            return S_OK;
+        }
+    }
+    DropSpareSurface();
+    // A surface of no pixels still gets a block, so that every surface has an address. A frame
+    // bitmap is written whole by its maker: zeroing it first would cost a write of every pixel.
+    const size_t bytes = std::max<size_t>(count, 1) * 4;
+    made->pixels_.reset(
+        static_cast<std::uint32_t*>(fill == 0u ? std::calloc(bytes, 1) : std::malloc(bytes)));
     if (!made->pixels_) return E_OUTOFMEMORY;
-    if (fill) std::fill_n(made->pixels_.get(), count, fill);
+    if (fill && *fill) std::fill_n(made->pixels_.get(), count, *fill);
     made->width_ = width;
     made->height_ = height;
     *surface = std::move(made);
@@ -83,7 +94,10 @@ HRESULT CreateBitmap(Factory* factory, Domain domain, FLOAT targetDpiX, FLOAT ta
     if (HRESULT hr = ResolveDpi(targetDpiX, targetDpiY, &dpiX, &dpiY); FAILED(hr)) return hr;
     if (data && pitch < size.width * 4ull) return E_INVALIDARG;
     std::unique_ptr<Surface> surface;
-    if (HRESULT hr = Surface::Create(size.width, size.height, 0, &surface); FAILED(hr)) return hr;
+    const std::optional<std::uint32_t> fill = data ? std::nullopt : std::optional(0u);
+    if (HRESULT hr = Surface::Create(size.width, size.height, fill, &surface); FAILED(hr)) {
+        return hr;
+    }
     if (data) {
         for (UINT32 y = 0; y < size.height; ++y) {
             std::memcpy(surface->pixels() + size_t{y} * size.width,
@@ -121,8 +135,9 @@ HRESULT CreateBitmapFromWic(Factory* factory, Domain domain, FLOAT targetDpiX, F
         FAILED(hr)) {
         return hr;
     }
+    // Every pixel comes from the source, so the surface is not cleared first.
     std::unique_ptr<Surface> surface;
-    if (HRESULT hr = Surface::Create(width, height, 0, &surface); FAILED(hr)) return hr;
+    if (HRESULT hr = Surface::Create(width, height, std::nullopt, &surface); FAILED(hr)) return hr;
     if (width && height) {
         const WICRect all{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
         HRESULT hr = source->CopyPixels(&all, surface->stride(), surface->stride() * height,

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "com/com_object.h"
 
@@ -71,8 +72,9 @@ PixelRect Intersect(const PixelRect& a, const PixelRect& b);
 class Surface {
   public:
     // D2DERR_MAX_TEXTURE_SIZE_EXCEEDED above Direct2D's limit, E_OUTOFMEMORY when the pixels
-    // cannot be had; `fill` is the initial value of every pixel.
-    static HRESULT Create(UINT32 width, UINT32 height, std::uint32_t fill,
+    // cannot be had; `fill` is the initial value of every pixel. Without one the pixels are
+    // left as the allocator gives them, for a caller that writes every one of them next.
+    static HRESULT Create(UINT32 width, UINT32 height, std::optional<std::uint32_t> fill,
                           std::unique_ptr<Surface>* surface);
 
     UINT32 width() const { return width_; }
@@ -89,6 +91,14 @@ class Surface {
     std::unique_ptr<std::uint32_t, Free> pixels_;
 };
 
+// The spare surface (spare_surface.cpp): a released bitmap's pixels, kept until the next
+// bitmap of their size that is written whole takes them, or until they are dropped: when any
+// other surface is made, at the end of every drawing (a shown picture holds no spare) and
+// before libwebp decodes a frame (its working memory is a frame's worth).
+void KeepSpareSurface(std::unique_ptr<Surface> surface);
+std::unique_ptr<Surface> TakeSpareSurface(UINT32 width, UINT32 height);
+void DropSpareSurface();
+
 bool SupportedFormat(const D2D1_PIXEL_FORMAT& format);
 
 class Bitmap final : public ComObject<ID2D1Bitmap> {
@@ -101,6 +111,8 @@ class Bitmap final : public ComObject<ID2D1Bitmap> {
           format_(format),
           dpiX_(dpiX),
           dpiY_(dpiY) {}
+    // The pixels become the spare surface.
+    ~Bitmap() override { KeepSpareSurface(std::move(surface_)); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     D2D1_SIZE_F STDMETHODCALLTYPE GetSize() const override;
@@ -120,7 +132,7 @@ class Bitmap final : public ComObject<ID2D1Bitmap> {
   private:
     const ComPtr<Factory> factory_;  // the factory and its lock outlive every bitmap
     const Domain domain_;
-    const std::unique_ptr<Surface> surface_;
+    std::unique_ptr<Surface> surface_;  // set once; moved out only by the destructor
     const D2D1_PIXEL_FORMAT format_;
     const FLOAT dpiX_, dpiY_;
 };

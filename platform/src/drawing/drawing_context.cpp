@@ -389,6 +389,7 @@ HRESULT DrawingContext::EndDraw(D2D1_TAG* tag1, D2D1_TAG* tag2) {
     if (!clips_.empty()) Fail(D2DERR_PUSH_POP_UNBALANCED);
     clips_.clear();
     drawing_ = false;
+    DropSpareSurface();
     const HRESULT hr = error_;
     error_ = S_OK;
     return hr;

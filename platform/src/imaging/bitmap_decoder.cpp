@@ -42,7 +42,7 @@ class QueryReader final : public ComObject<IWICMetadataQueryReader> {
     const UINT index_;
 };
 
-class FrameDecode final : public ComObject<IWICBitmapFrameDecode> {
+class FrameDecode final : public ComObject<IWICBitmapFrameDecode>, public PremultipliedSource {
   public:
     FrameDecode(std::shared_ptr<DecoderState> state, UINT index)
         : state_(std::move(state)), index_(index) {}
@@ -90,6 +90,14 @@ class FrameDecode final : public ComObject<IWICBitmapFrameDecode> {
         if (FAILED(hr) || rect.Width == 0 || rect.Height == 0) return hr;
         try {
             return container.CopyPixels(index_, rect, stride, buffer);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    // For the format converter: the rect converted by the container where it can.
+    HRESULT CopyPremultiplied(const WICRect& rect, UINT stride, BYTE* buffer) override {
+        try {
+            return state_->container->CopyPremultipliedPixels(index_, rect, stride, buffer);
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
         }

@@ -66,6 +66,13 @@ class Container {
                                BYTE* /*buffer*/) {
         return WINCODEC_ERR_UNSUPPORTEDOPERATION;
     }
+    // The same rect already converted to 32bppPBGRA, for a container that keeps a frame's
+    // straight RGBA whole: converting from there saves copying it into the buffer first.
+    // UNSUPPORTEDOPERATION where the container has no such frame.
+    virtual HRESULT CopyPremultipliedPixels(UINT /*index*/, const WICRect& /*rect*/,
+                                            UINT /*stride*/, BYTE* /*buffer*/) {
+        return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+    }
 };
 
 // Each answers null when the bytes are not of its format or too damaged to open.

@@ -74,9 +74,10 @@ __m128i PremultiplyPair(__m128i pixels) {
 }
 #endif
 
-// A row of straight RGBA to premultiplied BGRA in place: four pixels at a time, and only a swap
-// where all four are opaque.
-void PremultiplyRow(BYTE* row, size_t width) {
+}  // namespace
+
+// Four pixels at a time, and only a swap where all four are opaque.
+void PremultiplyRgbaRow(const BYTE* from, BYTE* to, size_t width) {
     size_t x = 0;
 #if defined(__SSE2__)
     const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000));
@@ -84,8 +85,7 @@ void PremultiplyRow(BYTE* row, size_t width) {
     const __m128i lowByte = _mm_set1_epi32(0xFF);
     const __m128i zero = _mm_setzero_si128();
     for (; x + 4 <= width; x += 4) {
-        auto* at = reinterpret_cast<__m128i*>(row + 4 * x);
-        __m128i v = _mm_loadu_si128(at);
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 4 * x));
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(v, alpha), alpha)) == 0xFFFF) {
             v = _mm_or_si128(_mm_and_si128(v, greenAndAlpha),
                              _mm_or_si128(_mm_and_si128(_mm_srli_epi32(v, 16), lowByte),
@@ -94,16 +94,18 @@ void PremultiplyRow(BYTE* row, size_t width) {
             v = _mm_packus_epi16(PremultiplyPair(_mm_unpacklo_epi8(v, zero)),
                                  PremultiplyPair(_mm_unpackhi_epi8(v, zero)));
         }
-        _mm_storeu_si128(at, v);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 4 * x), v);
     }
 #endif
     for (; x < width; ++x) {
         UINT32 color;
-        std::memcpy(&color, row + 4 * x, 4);
+        std::memcpy(&color, from + 4 * x, 4);
         color = Premultiply(SwapRedAndBlue(color));
-        std::memcpy(row + 4 * x, &color, 4);
+        std::memcpy(to + 4 * x, &color, 4);
     }
 }
+
+namespace {
 
 class FormatConverter final : public ComObject<IWICFormatConverter> {
   public:
@@ -188,6 +190,13 @@ class FormatConverter final : public ComObject<IWICFormatConverter> {
             for (UINT i = 0; i < count; ++i) colors[i] = Premultiply(colors[i]);
         }
 
+        // A stand-in frame that keeps its RGBA whole is converted from there, not copied first.
+        if (kind_ == Source::StraightRgba) {
+            if (auto* direct = dynamic_cast<PremultipliedSource*>(source.Get())) {
+                hr = direct->CopyPremultiplied(rect, stride, buffer);
+                if (hr != WINCODEC_ERR_UNSUPPORTEDOPERATION) return hr;
+            }
+        }
         // The buffer holds 4 bytes a pixel, so it holds the source's 1 with the same stride.
         hr = source->CopyPixels(&rect, stride, bufferSize, buffer);
         if (FAILED(hr)) return hr;
@@ -196,7 +205,7 @@ class FormatConverter final : public ComObject<IWICFormatConverter> {
             if (kind_ == Source::Indexed) {
                 WidenIndices(row, static_cast<UINT>(rect.Width), colors);
             } else {
-                PremultiplyRow(row, static_cast<UINT>(rect.Width));
+                PremultiplyRgbaRow(row, row, static_cast<UINT>(rect.Width));
             }
         }
         return S_OK;

@@ -19,6 +19,21 @@ namespace platform::imaging {
 HRESULT CheckCopyArguments(const WICRect* prc, UINT width, UINT height, UINT bytesPerPixel,
                            UINT stride, UINT bufferSize, const BYTE* buffer, WICRect* rect);
 
+// Straight RGBA bytes to premultiplied BGRA, `width` pixels from `from` to `to` (the same row,
+// or rows that do not overlap).
+void PremultiplyRgbaRow(const BYTE* from, BYTE* to, size_t width);
+
+// A frame of the stand-in's own whose converted pixels its container can give straight, which
+// the format converter asks before reading the frame's own format (see
+// Container::CopyPremultipliedPixels). `rect` has been checked against the frame.
+class PremultipliedSource {
+  public:
+    virtual HRESULT CopyPremultiplied(const WICRect& rect, UINT stride, BYTE* buffer) = 0;
+
+  protected:
+    ~PremultipliedSource() = default;
+};
+
 class Palette final : public ComObject<IWICPalette> {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;

@@ -11,7 +11,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "drawing/drawing.h"
 #include "imaging/container.h"
+#include "imaging/imaging_objects.h"
 
 namespace platform::imaging {
 namespace {
@@ -44,9 +46,20 @@ class WebPContainer final : public Container {
     }
     const std::vector<WICColor>& GlobalPalette() const override { return noPalette_; }
     const GUID& PixelFormat(UINT) const override { return GUID_WICPixelFormat32bppRGBA; }
-    HRESULT CopyPixels(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) override;
+    HRESULT CopyPixels(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) override {
+        return CopyRows(index, rect, stride, buffer,
+                        [](const BYTE* from, BYTE* to, size_t n) { std::memcpy(to, from, 4 * n); });
+    }
+    HRESULT CopyPremultipliedPixels(UINT index, const WICRect& rect, UINT stride,
+                                    BYTE* buffer) override {
+        return CopyRows(index, rect, stride, buffer, PremultiplyRgbaRow);
+    }
 
   private:
+    // The rect of the canvas as composed at the frame, each row through `copy`.
+    HRESULT CopyRows(UINT index, const WICRect& rect, UINT stride, BYTE* buffer,
+                     void (*copy)(const BYTE* from, BYTE* to, size_t width));
+
     struct AnimationDeleter {
         void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
     };
@@ -68,7 +81,8 @@ class WebPContainer final : public Container {
 };
 
 // IWICBitmapSource::CopyPixels on a WebP frame: the rect of the canvas as composed at it.
-HRESULT WebPContainer::CopyPixels(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) {
+HRESULT WebPContainer::CopyRows(UINT index, const WICRect& rect, UINT stride, BYTE* buffer,
+                                void (*copy)(const BYTE* from, BYTE* to, size_t width)) {
     std::lock_guard<std::mutex> guard(lock_);
     if (!animation_) {
         WebPAnimDecoderOptions options;
@@ -85,6 +99,7 @@ HRESULT WebPContainer::CopyPixels(UINT index, const WICRect& rect, UINT stride, 
         WebPAnimDecoderReset(animation_.get());
         decoded_ = 0;
     }
+    if (decoded_ < index + 1) drawing::DropSpareSurface();
     while (decoded_ < index + 1) {
         int timestamp = 0;
         if (!WebPAnimDecoderGetNext(animation_.get(), &canvas_, &timestamp)) {
@@ -98,8 +113,7 @@ HRESULT WebPContainer::CopyPixels(UINT index, const WICRect& rect, UINT stride, 
     const uint8_t* from =
         canvas_ + canvasStride * static_cast<UINT>(rect.Y) + 4 * size_t{static_cast<UINT>(rect.X)};
     for (INT y = 0; y < rect.Height; ++y, from += canvasStride) {
-        std::memcpy(buffer + size_t{stride} * static_cast<UINT>(y), from,
-                    4 * static_cast<size_t>(rect.Width));
+        copy(from, buffer + size_t{stride} * static_cast<UINT>(y), static_cast<size_t>(rect.Width));
     }
     return S_OK;
 }

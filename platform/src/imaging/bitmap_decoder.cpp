@@ -29,7 +29,7 @@ class QueryReader final : public ComObject<IWICMetadataQueryReader> {
         if (!name) return E_INVALIDARG;
         const Container& container = *state_->container;
         // Windows answers a query without a value holder with whether the item exists.
-        PROPVARIANT scratch;
+        PROPVARIANT scratch{};  // VT_EMPTY: a query that finds nothing leaves it so
         PROPVARIANT* out = value ? value : &scratch;
         HRESULT hr = index_ == kContainer ? container.ContainerMetadata(name, out)
                                           : container.FrameMetadata(index_, name, out);

@@ -63,6 +63,27 @@ double Percentile(std::vector<double> values, double fraction) {
     return values[std::min(values.size() - 1, static_cast<size_t>(fraction * values.size()))];
 }
 
+// Plays `bytes` in a timed window: the moments of its first `frames` + 1 invalidations, or
+// none, with the benchmark's error set, when it does not open or play.
+std::vector<Clock::time_point> PlayedFrameTimes(benchmark::State& state,
+                                                const std::vector<uint8_t>& bytes,
+                                                unsigned frames) {
+    TimedWindow window(64, 64);
+    TavorenGif* viewer = OpenOn(window.hwnd(), bytes);
+    if (!viewer) {
+        state.SkipWithError("open failed");
+        return {};
+    }
+    Play(viewer);
+    const bool played = window.WaitForInvalidations(frames + 1, kFramesTimeout);
+    DestroyInstance(viewer);
+    if (!played) {
+        state.SkipWithError("the frames did not come");
+        return {};
+    }
+    return window.InvalidationTimes();
+}
+
 // Over 200 frames of 20 ms: how much later than its delay each frame came (its composition
 // is taken out of the frame before's time, so it is no excuse).
 void FramePacing(benchmark::State& state) {
@@ -71,14 +92,8 @@ void FramePacing(benchmark::State& state) {
     const double compose = CompositionMs(bytes, 4);
     std::vector<double> late;
     for (auto _ : state) {
-        TimedWindow window(64, 64);
-        TavorenGif* viewer = OpenOn(window.hwnd(), bytes);
-        if (!viewer) return state.SkipWithError("open failed");
-        Play(viewer);
-        const bool played = window.WaitForInvalidations(kFrames + 1, kFramesTimeout);
-        DestroyInstance(viewer);
-        if (!played) return state.SkipWithError("the frames did not come");
-        const std::vector<Clock::time_point> times = window.InvalidationTimes();
+        const std::vector<Clock::time_point> times = PlayedFrameTimes(state, bytes, kFrames);
+        if (times.empty()) return;
         for (size_t i = 1; i <= kFrames; ++i) {
             late.push_back(Milliseconds(times[i] - times[i - 1]) - 20.0);
         }
@@ -116,14 +131,8 @@ void Timeline(benchmark::State& state) {
     std::vector<double> error;
     std::vector<double> drift;
     for (auto _ : state) {
-        TimedWindow window(64, 64);
-        TavorenGif* viewer = OpenOn(window.hwnd(), bytes);
-        if (!viewer) return state.SkipWithError("open failed");
-        Play(viewer);
-        const bool played = window.WaitForInvalidations(kFrames + 1, kFramesTimeout);
-        DestroyInstance(viewer);
-        if (!played) return state.SkipWithError("the frames did not come");
-        const std::vector<Clock::time_point> times = window.InvalidationTimes();
+        const std::vector<Clock::time_point> times = PlayedFrameTimes(state, bytes, kFrames);
+        if (times.empty()) return;
         for (size_t i = 1; i <= kFrames; ++i) {
             error.push_back(std::abs(Milliseconds(times[i] - times[i - 1]) - kAuthoredMs));
         }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/screen_capture.h"
+#include "tests/support/wide_path.h"
 
 namespace {
 
@@ -24,15 +25,6 @@ std::string UnixPath(const std::wstring& path) {
     if (!unix) return {};
     std::string out = unix;
     HeapFree(GetProcessHeap(), 0, unix);
-    return out;
-}
-
-// Wine hands a Linux program its command line in UTF-8, as Linux paths are.
-std::wstring Wide(const std::string& utf8) {
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), size);
     return out;
 }
 

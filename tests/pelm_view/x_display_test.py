@@ -56,8 +56,11 @@ def green_box(window):
 
 def start_display():
     read, write = os.pipe()
+    # -noreset: by default the server resets as its last client leaves (the missing-file run,
+    # each xdotool call), and a client connecting meanwhile is refused.
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24",
-                             "-nolisten", "tcp"], pass_fds=[write], stderr=subprocess.DEVNULL)
+                             "-nolisten", "tcp", "-noreset"], pass_fds=[write],
+                            stderr=subprocess.DEVNULL)
     os.close(write)
     with os.fdopen(read) as lines:
         number = lines.readline().strip()

@@ -101,24 +101,15 @@ std::vector<uint8_t> AnimationWebP(const std::vector<GifColor>& palette,
 template <typename Paint>
 std::vector<uint8_t> PaintedGif(uint16_t width, uint16_t height, unsigned count,
                                 const std::vector<GifColor>& palette, Paint paint) {
-    GifImage image;
-    image.width = width;
-    image.height = height;
-    image.globalTable = palette;
+    GifImage image = PaintedAnimation(count, width, height, kDelayHundredths, 1, palette,
+                                      [&](unsigned f, std::vector<uint8_t>& indices) {
+                                          for (size_t y = 0; y < height; ++y) {
+                                              for (size_t x = 0; x < width; ++x) {
+                                                  indices[y * width + x] = paint(f, x, y);
+                                              }
+                                          }
+                                      });
     image.loopCount = 0;
-    for (unsigned f = 0; f < count; ++f) {
-        GifFrame frame;
-        frame.width = width;
-        frame.height = height;
-        frame.control = GifControl{};
-        frame.control->delay = kDelayHundredths;
-        frame.control->disposal = 1;
-        frame.indices.resize(size_t{width} * height);
-        for (size_t y = 0; y < height; ++y) {
-            for (size_t x = 0; x < width; ++x) frame.indices[y * width + x] = paint(f, x, y);
-        }
-        image.frames.push_back(std::move(frame));
-    }
     return BuildGif(image);
 }
 

@@ -14,8 +14,6 @@
 #include "tests/support/viewer_harness.h"
 
 #if TAVOREN_HAS_WEBP_BUILDER
-#include <webp/demux.h>
-
 #include "tests/support/webp_builder.h"
 #endif
 
@@ -23,45 +21,6 @@ namespace {
 
 #if TAVOREN_HAS_WEBP_BUILDER
 constexpr uint32_t kBackground = 0x3366CC;
-
-// Every canvas libwebp's animation decoder composes, R, G, B, A straight, one after another.
-std::vector<std::vector<uint8_t>> LibWebPCanvases(const std::vector<uint8_t>& bytes) {
-    std::vector<std::vector<uint8_t>> canvases;
-    WebPAnimDecoderOptions options;
-    if (!WebPAnimDecoderOptionsInit(&options)) return canvases;
-    options.color_mode = MODE_RGBA;
-    const WebPData data{bytes.data(), bytes.size()};
-    WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
-    if (!decoder) return canvases;
-    WebPAnimInfo info;
-    WebPAnimDecoderGetInfo(decoder, &info);
-    uint8_t* canvas = nullptr;
-    int timestamp = 0;
-    while (WebPAnimDecoderGetNext(decoder, &canvas, &timestamp)) {
-        canvases.emplace_back(canvas, canvas + size_t{info.canvas_width} * info.canvas_height * 4);
-    }
-    WebPAnimDecoderDelete(decoder);
-    return canvases;
-}
-
-// Alpha and colour varying across the frame, so that every pixel blends differently.
-WebPTestFrame Gradient(int width, int height, int offsetX, int offsetY, int seed) {
-    WebPTestFrame frame;
-    frame.width = width;
-    frame.height = height;
-    frame.offsetX = offsetX;
-    frame.offsetY = offsetY;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const uint32_t alpha = static_cast<uint32_t>((x * 37 + y * 59 + seed * 11) % 256);
-            const uint32_t red = static_cast<uint32_t>((x * 23 + seed * 50) % 256);
-            const uint32_t green = static_cast<uint32_t>((y * 41 + seed * 30) % 256);
-            const uint32_t blue = static_cast<uint32_t>((x * y * 7 + seed) % 256);
-            frame.pixels.push_back(alpha << 24 | red << 16 | green << 8 | blue);
-        }
-    }
-    return frame;
-}
 #endif
 
 TEST(WebPComposition, PartlyTransparentFramesMatchLibWebPsOwnDecoder) {
@@ -71,16 +30,16 @@ TEST(WebPComposition, PartlyTransparentFramesMatchLibWebPsOwnDecoder) {
 #else
     constexpr int kWidth = 24, kHeight = 16;
     std::vector<WebPTestFrame> frames = {
-        Gradient(kWidth, kHeight, 0, 0, 1),  // over the transparent canvas
-        Gradient(12, 10, 4, 2, 2),           // blended over frame 0
-        Gradient(10, 8, 10, 6, 3),           // blended, then disposed to transparent
-        Gradient(16, 12, 6, 4, 4),           // replaces its rectangle without blending
-        Gradient(kWidth, kHeight, 0, 0, 5),  // blended over all of it
+        GradientFrame(kWidth, kHeight, 0, 0, 1),  // over the transparent canvas
+        GradientFrame(12, 10, 4, 2, 2),           // blended over frame 0
+        GradientFrame(10, 8, 10, 6, 3),           // blended, then disposed to transparent
+        GradientFrame(16, 12, 6, 4, 4),           // replaces its rectangle without blending
+        GradientFrame(kWidth, kHeight, 0, 0, 5),  // blended over all of it
     };
     frames[2].disposeToBackground = true;
     frames[3].blend = false;
     const std::vector<uint8_t> bytes = BuildAnimatedWebP(kWidth, kHeight, frames);
-    const std::vector<std::vector<uint8_t>> reference = LibWebPCanvases(bytes);
+    const std::vector<std::vector<uint8_t> > reference = LibWebPCanvases(bytes);
     ASSERT_EQ(reference.size(), frames.size());
 
     ViewerHarness harness(kWidth, kHeight);

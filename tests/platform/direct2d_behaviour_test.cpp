@@ -3,6 +3,8 @@
 // under Wine the same cases run against Direct2D itself, which gives Windows' answers.
 #include <d2d1.h>
 #include <gtest/gtest.h>
+#include <shlwapi.h>
+#include <wincodec.h>
 #include <wrl/client.h>
 
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/gif_builder.h"
 #include "tests/support/test_window.h"
 
 using Microsoft::WRL::ComPtr;
@@ -316,6 +319,50 @@ TEST_F(Direct2DBehaviour, CompatibleTargetBitmapIsTheTargetsOwnPixels) {
     for (int y = 0; y < 4; ++y) halves[y * 4] = halves[y * 4 + 1] = kGreen;
     const Pixels want = OnWindow(halves, 4);
     ExpectShownBitmap(late.Get(), want, "copied into, then drawn over:");
+}
+
+// A bitmap made from an opaque frame shows the frame, and once a transparent bitmap is copied
+// into part of it, that part blends over what is below.
+TEST_F(Direct2DBehaviour, OpaqueFrameBitmapBlendsWhatIsCopiedIntoIt) {
+    GifImage image;
+    image.width = image.height = 4;
+    image.globalTable = {{0xFF, 0x00, 0x00}};
+    image.frames = {SolidFrame(0, 0, 4, 4, 0, 10, 1)};
+    const std::vector<uint8_t> bytes = BuildGif(image);
+    ComPtr<IWICImagingFactory> wic;
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_WICImagingFactory2, nullptr, CLSCTX_INPROC_SERVER,
+                         IID_IWICImagingFactory, reinterpret_cast<void**>(wic.GetAddressOf())),
+        S_OK);
+    ComPtr<IStream> stream;
+    stream.Attach(SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ComPtr<IWICFormatConverter> converter;
+    ASSERT_EQ(wic->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnLoad,
+                                           decoder.GetAddressOf()),
+              S_OK);
+    ASSERT_EQ(decoder->GetFrame(0, frame.GetAddressOf()), S_OK);
+    ASSERT_EQ(wic->CreateFormatConverter(converter.GetAddressOf()), S_OK);
+    ASSERT_EQ(
+        converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                              nullptr, 0.0, WICBitmapPaletteTypeCustom),
+        S_OK);
+    ComPtr<ID2D1Bitmap> bitmap;
+    ASSERT_EQ(
+        windowTarget_->CreateBitmapFromWicBitmap(converter.Get(), nullptr, bitmap.GetAddressOf()),
+        S_OK);
+    ExpectShownBitmap(bitmap.Get(), OnWindow(Pixels(16, kRed), 4), "the frame:");
+
+    ComPtr<ID2D1BitmapRenderTarget> canvas = CompatibleTarget(4.0f);
+    ASSERT_TRUE(canvas);
+    ComPtr<ID2D1Bitmap> transparent = BitmapOf(canvas.Get());
+    ASSERT_TRUE(transparent);
+    const D2D1_RECT_U left{0, 0, 2, 4};
+    ASSERT_EQ(bitmap->CopyFromBitmap(nullptr, transparent.Get(), &left), S_OK);
+    Pixels halves = Pixels(16, kRed);
+    for (int y = 0; y < 4; ++y) halves[y * 4] = halves[y * 4 + 1] = kHost;
+    ExpectShownBitmap(bitmap.Get(), OnWindow(halves, 4), "half copied from a transparent one:");
 }
 
 }  // namespace

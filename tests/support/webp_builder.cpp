@@ -1,5 +1,6 @@
 #include "tests/support/webp_builder.h"
 
+#include <webp/demux.h>
 #include <webp/encode.h>
 #include <webp/mux.h>
 
@@ -10,14 +11,15 @@
 
 namespace {
 
-// A lossless WebP file of one picture. The simple WebPEncodeLosslessRGBA would be enough but
-// rewrites the colour under transparent pixels; tests compare those too.
-std::vector<uint8_t> EncodeLossless(int width, int height, const std::vector<uint32_t>& argb) {
+// A WebP file of one picture, lossless unless asked. The simple WebPEncodeLosslessRGBA would be
+// enough but rewrites the colour under transparent pixels; tests compare those too.
+std::vector<uint8_t> Encode(int width, int height, const std::vector<uint32_t>& argb,
+                            bool lossy = false) {
     WebPConfig config;
     WebPPicture picture;
     if (!WebPConfigInit(&config) || !WebPPictureInit(&picture))
         throw std::runtime_error("libwebp version mismatch");
-    config.lossless = 1;
+    config.lossless = lossy ? 0 : 1;
     config.exact = 1;
     config.method = 0;  // fastest; the size of test files does not matter
     picture.use_argb = 1;
@@ -111,7 +113,7 @@ std::vector<uint8_t> BuildAnimatedWebP(int canvasWidth, int canvasHeight,
                  ++x)
                 canvas[static_cast<size_t>(frame.offsetY + y) * canvasWidth + frame.offsetX + x] =
                     source[static_cast<size_t>(y) * width + x];
-        return EncodeLossless(canvasWidth, canvasHeight, canvas);
+        return Encode(canvasWidth, canvasHeight, canvas);
     }
 
     // WebPMux rather than WebPAnimEncoder: that encoder merges identical consecutive frames and
@@ -129,7 +131,7 @@ std::vector<uint8_t> BuildAnimatedWebP(int canvasWidth, int canvasHeight,
         int width = frame.width ? frame.width : canvasWidth;
         int height = frame.height ? frame.height : canvasHeight;
         std::vector<uint32_t> pixels = FramePixels(frame, width, height);
-        std::vector<uint8_t> bitstream = EncodeLossless(width, height, pixels);
+        std::vector<uint8_t> bitstream = Encode(width, height, pixels, frame.lossy);
 
         WebPMuxFrameInfo info{};
         info.bitstream = {bitstream.data(), bitstream.size()};
@@ -141,6 +143,7 @@ std::vector<uint8_t> BuildAnimatedWebP(int canvasWidth, int canvasHeight,
             frame.disposeToBackground ? WEBP_MUX_DISPOSE_BACKGROUND : WEBP_MUX_DISPOSE_NONE;
         info.blend_method = frame.blend ? WEBP_MUX_BLEND : WEBP_MUX_NO_BLEND;
         if (frames.size() == 1 && width == canvasWidth && height == canvasHeight) {
+            if (frame.lossy) throw std::invalid_argument("BuildAnimatedWebP: one lossy frame");
             bool hasAlpha = std::any_of(pixels.begin(), pixels.end(),
                                         [](uint32_t argb) { return argb >> 24 != 0xFF; });
             return OneFrameAnimation(canvasWidth, canvasHeight, info, hasAlpha);
@@ -158,4 +161,41 @@ std::vector<uint8_t> BuildAnimatedWebP(int canvasWidth, int canvasHeight,
     std::vector<uint8_t> out(assembled.bytes, assembled.bytes + assembled.size);
     WebPDataClear(&assembled);
     return out;
+}
+
+WebPTestFrame GradientFrame(int width, int height, int offsetX, int offsetY, int seed) {
+    WebPTestFrame frame;
+    frame.width = width;
+    frame.height = height;
+    frame.offsetX = offsetX;
+    frame.offsetY = offsetY;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const uint32_t alpha = static_cast<uint32_t>((x * 37 + y * 59 + seed * 11) % 256);
+            const uint32_t red = static_cast<uint32_t>((x * 23 + seed * 50) % 256);
+            const uint32_t green = static_cast<uint32_t>((y * 41 + seed * 30) % 256);
+            const uint32_t blue = static_cast<uint32_t>((x * y * 7 + seed) % 256);
+            frame.pixels.push_back(alpha << 24 | red << 16 | green << 8 | blue);
+        }
+    }
+    return frame;
+}
+
+std::vector<std::vector<uint8_t>> LibWebPCanvases(const std::vector<uint8_t>& bytes) {
+    std::vector<std::vector<uint8_t>> canvases;
+    WebPAnimDecoderOptions options;
+    if (!WebPAnimDecoderOptionsInit(&options)) return canvases;
+    options.color_mode = MODE_RGBA;
+    const WebPData data{bytes.data(), bytes.size()};
+    std::unique_ptr<WebPAnimDecoder, decltype(&WebPAnimDecoderDelete)> decoder(
+        WebPAnimDecoderNew(&data, &options), WebPAnimDecoderDelete);
+    if (!decoder) return canvases;
+    WebPAnimInfo info;
+    WebPAnimDecoderGetInfo(decoder.get(), &info);
+    uint8_t* canvas = nullptr;
+    int timestamp = 0;
+    while (WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp)) {
+        canvases.emplace_back(canvas, canvas + size_t{info.canvas_width} * info.canvas_height * 4);
+    }
+    return canvases;
 }

@@ -103,14 +103,16 @@ bool SupportedFormat(const D2D1_PIXEL_FORMAT& format);
 
 class Bitmap final : public ComObject<ID2D1Bitmap> {
   public:
+    // `opaque`: every pixel's alpha is known to be 1.
     Bitmap(Factory* factory, Domain domain, std::unique_ptr<Surface> surface,
-           D2D1_PIXEL_FORMAT format, FLOAT dpiX, FLOAT dpiY)
+           D2D1_PIXEL_FORMAT format, FLOAT dpiX, FLOAT dpiY, bool opaque = false)
         : factory_(factory),
           domain_(domain),
           surface_(std::move(surface)),
           format_(format),
           dpiX_(dpiX),
-          dpiY_(dpiY) {}
+          dpiY_(dpiY),
+          opaque_(opaque) {}
     // The pixels become the spare surface.
     ~Bitmap() override { KeepSpareSurface(std::move(surface_)); }
 
@@ -128,6 +130,9 @@ class Bitmap final : public ComObject<ID2D1Bitmap> {
     const D2D1_PIXEL_FORMAT& format() const { return format_; }
     FLOAT dpiX() const { return dpiX_; }
     FLOAT dpiY() const { return dpiY_; }
+    // True while every pixel is opaque, as far as the bitmap knows: drawn, it is then copied
+    // rather than blended, to the same pixels. With the factory's lock held.
+    bool opaque() const { return opaque_; }
 
   private:
     const ComPtr<Factory> factory_;  // the factory and its lock outlive every bitmap
@@ -135,6 +140,7 @@ class Bitmap final : public ComObject<ID2D1Bitmap> {
     std::unique_ptr<Surface> surface_;  // set once; moved out only by the destructor
     const D2D1_PIXEL_FORMAT format_;
     const FLOAT dpiX_, dpiY_;
+    bool opaque_;
 };
 
 // Bitmaps of Direct2D's own, and none of another implementation's: null for a foreign one.

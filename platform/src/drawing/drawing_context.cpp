@@ -232,8 +232,11 @@ void DrawingContext::DrawBitmap(ID2D1Bitmap* bitmap, const D2D1_RECT_F* destinat
     const int px1 = std::min<int>(bits.width(), static_cast<int>(std::ceil(sr / toDipX - 1e-6)));
     const int py1 = std::min<int>(bits.height(), static_cast<int>(std::ceil(sb / toDipY - 1e-6)));
     if (px1 <= px0 || py1 <= py0) return;
+    // A source without alpha, or known to be opaque, is copied where drawn whole: pixman
+    // blends only a source that may not be opaque.
     const pixman_format_code_t sourceFormat =
-        from->format().alphaMode == D2D1_ALPHA_MODE_IGNORE ? PIXMAN_x8r8g8b8 : PIXMAN_a8r8g8b8;
+        from->format().alphaMode == D2D1_ALPHA_MODE_IGNORE || from->opaque() ? PIXMAN_x8r8g8b8
+                                                                             : PIXMAN_a8r8g8b8;
     Image src(pixman_image_create_bits(sourceFormat, px1 - px0, py1 - py0,
                                        bits.pixels() + size_t(py0) * bits.width() + px0,
                                        static_cast<int>(bits.stride())));

@@ -95,9 +95,17 @@ class FrameDecode final : public ComObject<IWICBitmapFrameDecode>, public Premul
         }
     }
     // For the format converter: the rect converted by the container where it can.
-    HRESULT CopyPremultiplied(const WICRect& rect, UINT stride, BYTE* buffer) override {
+    HRESULT CopyPremultiplied(const WICRect& rect, UINT stride, BYTE* buffer,
+                              bool* opaque) override {
         try {
-            return state_->container->CopyPremultipliedPixels(index_, rect, stride, buffer);
+            return state_->container->CopyPremultipliedPixels(index_, rect, stride, buffer, opaque);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    HRESULT PreparePixels() override {
+        try {
+            return state_->container->PreparePixels(index_);
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
         }

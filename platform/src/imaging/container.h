@@ -68,11 +68,15 @@ class Container {
     }
     // The same rect already converted to 32bppPBGRA, for a container that keeps a frame's
     // straight RGBA whole: converting from there saves copying it into the buffer first.
-    // UNSUPPORTEDOPERATION where the container has no such frame.
+    // *opaque: whether every pixel of it is. UNSUPPORTEDOPERATION where the container has no
+    // such frame.
     virtual HRESULT CopyPremultipliedPixels(UINT /*index*/, const WICRect& /*rect*/,
-                                            UINT /*stride*/, BYTE* /*buffer*/) {
+                                            UINT /*stride*/, BYTE* /*buffer*/, bool* /*opaque*/) {
         return WINCODEC_ERR_UNSUPPORTEDOPERATION;
     }
+    // Decodes the frame ahead of the copy that will read it, for a container that keeps a
+    // decoded frame (see drawing::StandInSource); nothing for one that decodes in the copy.
+    virtual HRESULT PreparePixels(UINT /*index*/) { return S_OK; }
 };
 
 // Each answers null when the bytes are not of its format or too damaged to open.

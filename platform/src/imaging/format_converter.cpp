@@ -10,8 +10,10 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <tmmintrin.h>
 #endif
 
+#include "drawing/stand_in_source.h"
 #include "imaging/imaging_objects.h"
 
 namespace platform::imaging {
@@ -39,22 +41,28 @@ UINT32 SwapRedAndBlue(UINT32 color) {
 
 // A row of indices widened in place to their colours: from the right, 8 at a time, so that each
 // index is read before a colour covers it. Eight alike, as in the flat parts of a picture, are
-// one colour stored four times over.
-void WidenIndices(BYTE* row, size_t width, const UINT32* colors) {
+// one colour stored four times over. True when every colour written is opaque.
+bool WidenIndices(BYTE* row, size_t width, const UINT32* colors) {
+    UINT32 all = 0xFFFFFFFFu;
     size_t x = width;
     for (; x >= 8; x -= 8) {
         uint64_t indices;
         std::memcpy(&indices, row + x - 8, 8);
         UINT32 out[8];
         if (indices == (indices & 0xFF) * 0x0101010101010101u) {
+            all &= colors[indices & 0xFF];
             const uint64_t two = colors[indices & 0xFF] * 0x0000000100000001u;
             for (int i = 0; i < 4; ++i) std::memcpy(out + 2 * i, &two, 8);
         } else {
-            for (int i = 0; i < 8; ++i) out[i] = colors[(indices >> (8 * i)) & 0xFF];
+            for (int i = 0; i < 8; ++i) all &= out[i] = colors[(indices >> (8 * i)) & 0xFF];
         }
         std::memcpy(row + 4 * (x - 8), out, sizeof out);
     }
-    while (x-- > 0) std::memcpy(row + 4 * x, &colors[row[x]], 4);
+    while (x-- > 0) {
+        all &= colors[row[x]];
+        std::memcpy(row + 4 * x, &colors[row[x]], 4);
+    }
+    return all >> 24 == 0xFF;
 }
 
 #if defined(__SSE2__)
@@ -76,38 +84,90 @@ __m128i PremultiplyPair(__m128i pixels) {
 
 }  // namespace
 
-// Four pixels at a time, and only a swap where all four are opaque.
-void PremultiplyRgbaRow(const BYTE* from, BYTE* to, size_t width) {
-    size_t x = 0;
 #if defined(__SSE2__)
+namespace {
+
+// Four pixels swapped and premultiplied.
+__m128i PremultiplyFour(__m128i v) {
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_packus_epi16(PremultiplyPair(_mm_unpacklo_epi8(v, zero)),
+                            PremultiplyPair(_mm_unpackhi_epi8(v, zero)));
+}
+
+bool AllOpaque(__m128i v) {
     const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000));
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(v, alpha), alpha)) == 0xFFFF;
+}
+
+// Four pixels at a time, and only a swap where all four are opaque; returns how many pixels
+// it did (a multiple of four), and clears `opaque` at a block that is not.
+size_t PremultiplyRgbaBlocks(const BYTE* from, BYTE* to, size_t width, bool& opaque) {
     const __m128i greenAndAlpha = _mm_set1_epi32(static_cast<int>(0xFF00FF00));
     const __m128i lowByte = _mm_set1_epi32(0xFF);
-    const __m128i zero = _mm_setzero_si128();
+    size_t x = 0;
     for (; x + 4 <= width; x += 4) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 4 * x));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(v, alpha), alpha)) == 0xFFFF) {
+        if (AllOpaque(v)) {
             v = _mm_or_si128(_mm_and_si128(v, greenAndAlpha),
                              _mm_or_si128(_mm_and_si128(_mm_srli_epi32(v, 16), lowByte),
                                           _mm_slli_epi32(_mm_and_si128(v, lowByte), 16)));
         } else {
-            v = _mm_packus_epi16(PremultiplyPair(_mm_unpacklo_epi8(v, zero)),
-                                 PremultiplyPair(_mm_unpackhi_epi8(v, zero)));
+            v = PremultiplyFour(v);
+            opaque = false;
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 4 * x), v);
     }
+    return x;
+}
+
+// The same with SSSE3's byte shuffle for the swap, eight pixels at a time: an opaque canvas
+// (the common WebP frame) converts at close to the speed of a copy, more than twice the
+// speed of the shifts above.
+__attribute__((target("ssse3"))) size_t PremultiplyRgbaBlocksSsse3(const BYTE* from, BYTE* to,
+                                                                   size_t width, bool& opaque) {
+    const __m128i swap = _mm_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+    size_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 4 * x));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 4 * x + 16));
+        if (AllOpaque(_mm_and_si128(a, b))) {
+            a = _mm_shuffle_epi8(a, swap);
+            b = _mm_shuffle_epi8(b, swap);
+        } else {
+            a = AllOpaque(a) ? _mm_shuffle_epi8(a, swap) : PremultiplyFour(a);
+            b = AllOpaque(b) ? _mm_shuffle_epi8(b, swap) : PremultiplyFour(b);
+            opaque = false;
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 4 * x), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 4 * x + 16), b);
+    }
+    return x;
+}
+
+}  // namespace
+#endif
+
+bool PremultiplyRgbaRow(const BYTE* from, BYTE* to, size_t width) {
+    bool opaque = true;
+    size_t x = 0;
+#if defined(__SSE2__)
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    x = ssse3 ? PremultiplyRgbaBlocksSsse3(from, to, width, opaque) : 0;
+    x += PremultiplyRgbaBlocks(from + 4 * x, to + 4 * x, width - x, opaque);
 #endif
     for (; x < width; ++x) {
         UINT32 color;
         std::memcpy(&color, from + 4 * x, 4);
+        opaque = opaque && color >> 24 == 0xFF;
         color = Premultiply(SwapRedAndBlue(color));
         std::memcpy(to + 4 * x, &color, 4);
     }
+    return opaque;
 }
 
 namespace {
 
-class FormatConverter final : public ComObject<IWICFormatConverter> {
+class FormatConverter final : public ComObject<IWICFormatConverter>, public drawing::StandInSource {
   public:
     // Answers for the converter and the bitmap source it is, as Windows' converter does.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
@@ -166,6 +226,13 @@ class FormatConverter final : public ComObject<IWICFormatConverter> {
     // WRONGSTATE before Initialize, as Wine answers.
     HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* prc, UINT stride, UINT bufferSize,
                                          BYTE* buffer) override {
+        bool opaque;
+        return CopyPixelsNotingOpacity(prc, stride, bufferSize, buffer, &opaque);
+    }
+    // The same for the stand-in's Direct2D, noting whether every pixel converted is opaque.
+    HRESULT CopyPixelsNotingOpacity(const WICRect* prc, UINT stride, UINT bufferSize, BYTE* buffer,
+                                    bool* opaque) override {
+        *opaque = false;
         ComPtr<IWICBitmapSource> source = Initialized();
         if (!source) return WINCODEC_ERR_WRONGSTATE;
         UINT width = 0, height = 0;
@@ -193,22 +260,29 @@ class FormatConverter final : public ComObject<IWICFormatConverter> {
         // A stand-in frame that keeps its RGBA whole is converted from there, not copied first.
         if (kind_ == Source::StraightRgba) {
             if (auto* direct = dynamic_cast<PremultipliedSource*>(source.Get())) {
-                hr = direct->CopyPremultiplied(rect, stride, buffer);
+                hr = direct->CopyPremultiplied(rect, stride, buffer, opaque);
                 if (hr != WINCODEC_ERR_UNSUPPORTEDOPERATION) return hr;
             }
         }
         // The buffer holds 4 bytes a pixel, so it holds the source's 1 with the same stride.
         hr = source->CopyPixels(&rect, stride, bufferSize, buffer);
         if (FAILED(hr)) return hr;
+        bool allOpaque = true;
         for (INT y = 0; y < rect.Height; ++y) {
             BYTE* row = buffer + size_t{stride} * static_cast<UINT>(y);
-            if (kind_ == Source::Indexed) {
-                WidenIndices(row, static_cast<UINT>(rect.Width), colors);
-            } else {
-                PremultiplyRgbaRow(row, row, static_cast<UINT>(rect.Width));
-            }
+            allOpaque &= kind_ == Source::Indexed
+                             ? WidenIndices(row, static_cast<UINT>(rect.Width), colors)
+                             : PremultiplyRgbaRow(row, row, static_cast<UINT>(rect.Width));
         }
+        *opaque = allOpaque;
         return S_OK;
+    }
+
+    // The source's pixels made ready, where it is a stand-in frame that makes them ahead.
+    HRESULT PreparePixels() override {
+        ComPtr<IWICBitmapSource> source = Initialized();
+        auto* frame = dynamic_cast<PremultipliedSource*>(source.Get());
+        return frame ? frame->PreparePixels() : S_OK;
     }
 
   private:

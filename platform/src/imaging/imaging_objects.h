@@ -20,15 +20,18 @@ HRESULT CheckCopyArguments(const WICRect* prc, UINT width, UINT height, UINT byt
                            UINT stride, UINT bufferSize, const BYTE* buffer, WICRect* rect);
 
 // Straight RGBA bytes to premultiplied BGRA, `width` pixels from `from` to `to` (the same row,
-// or rows that do not overlap).
-void PremultiplyRgbaRow(const BYTE* from, BYTE* to, size_t width);
+// or rows that do not overlap). True when every pixel is opaque.
+bool PremultiplyRgbaRow(const BYTE* from, BYTE* to, size_t width);
 
 // A frame of the stand-in's own whose converted pixels its container can give straight, which
 // the format converter asks before reading the frame's own format (see
-// Container::CopyPremultipliedPixels). `rect` has been checked against the frame.
+// Container::CopyPremultipliedPixels), and which may decode ahead of the copy
+// (Container::PreparePixels). `rect` has been checked against the frame.
 class PremultipliedSource {
   public:
-    virtual HRESULT CopyPremultiplied(const WICRect& rect, UINT stride, BYTE* buffer) = 0;
+    virtual HRESULT CopyPremultiplied(const WICRect& rect, UINT stride, BYTE* buffer,
+                                      bool* opaque) = 0;
+    virtual HRESULT PreparePixels() = 0;
 
   protected:
     ~PremultipliedSource() = default;

@@ -2,10 +2,10 @@
 // Frames are presented as the whole canvas as composed at that frame, so each is canvas-sized
 // and placed at the origin.
 //
-// The pixels come from libwebp's animation decoder, which composes each frame onto the canvas
-// left by the one before (a still WebP is a one-frame animation to it). Frames are handed out
-// as Windows' WebP decoder hands them out: 32bppRGBA, bytes R, G, B, A with straight alpha, so
-// that the module's format converter premultiplies and swaps them on the way to 32bppPBGRA.
+// The pixels are composed on one canvas (webp_canvas.h), each frame onto the canvas left by the
+// one before (a still WebP is a one-frame animation to it). Frames are handed out as Windows'
+// WebP decoder hands them out: 32bppRGBA, bytes R, G, B, A with straight alpha, so that the
+// module's format converter premultiplies and swaps them on the way to 32bppPBGRA.
 #include <webp/demux.h>
 
 #include <cstring>
@@ -14,19 +14,27 @@
 #include "drawing/drawing.h"
 #include "imaging/container.h"
 #include "imaging/imaging_objects.h"
+#include "imaging/webp_canvas.h"
 
 namespace platform::imaging {
 namespace {
 
+struct DemuxerDeleter {
+    void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
+};
+using Demuxer = std::unique_ptr<WebPDemuxer, DemuxerDeleter>;
+
 class WebPContainer final : public Container {
   public:
-    WebPContainer(SharedBytes bytes, UINT width, UINT height, std::vector<UINT32> durations,
-                  bool animated)
+    // The demuxer reads `bytes`, which the container keeps.
+    WebPContainer(SharedBytes bytes, Demuxer demux, std::vector<UINT32> durations)
         : bytes_(std::move(bytes)),
-          width_(width),
-          height_(height),
+          demux_(std::move(demux)),
+          width_(WebPDemuxGetI(demux_.get(), WEBP_FF_CANVAS_WIDTH)),
+          height_(WebPDemuxGetI(demux_.get(), WEBP_FF_CANVAS_HEIGHT)),
           durations_(std::move(durations)),
-          animated_(animated) {}
+          animated_((WebPDemuxGetI(demux_.get(), WEBP_FF_FORMAT_FLAGS) & ANIMATION_FLAG) != 0),
+          canvas_(demux_.get()) {}
 
     const GUID& Format() const override { return GUID_ContainerFormatWebp; }
     UINT FrameCount() const override { return static_cast<UINT>(durations_.size()); }
@@ -47,74 +55,65 @@ class WebPContainer final : public Container {
     const std::vector<WICColor>& GlobalPalette() const override { return noPalette_; }
     const GUID& PixelFormat(UINT) const override { return GUID_WICPixelFormat32bppRGBA; }
     HRESULT CopyPixels(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) override {
-        return CopyRows(index, rect, stride, buffer,
-                        [](const BYTE* from, BYTE* to, size_t n) { std::memcpy(to, from, 4 * n); });
+        return CopyRows(index, rect, stride, buffer, [](const BYTE* from, BYTE* to, size_t n) {
+            std::memcpy(to, from, 4 * n);
+            return false;
+        });
     }
-    HRESULT CopyPremultipliedPixels(UINT index, const WICRect& rect, UINT stride,
-                                    BYTE* buffer) override {
-        return CopyRows(index, rect, stride, buffer, PremultiplyRgbaRow);
+    HRESULT CopyPremultipliedPixels(UINT index, const WICRect& rect, UINT stride, BYTE* buffer,
+                                    bool* opaque) override {
+        return CopyRows(index, rect, stride, buffer, PremultiplyRgbaRow, opaque);
+    }
+    HRESULT PreparePixels(UINT index) override {
+        std::lock_guard<std::mutex> guard(lock_);
+        return Compose(index);
     }
 
   private:
-    // The rect of the canvas as composed at the frame, each row through `copy`.
+    HRESULT Compose(UINT index);
+    // The rect of the canvas as composed at the frame, each row through `copy`, which answers
+    // whether the row is opaque (false: not known); *opaque, where given, whether all were.
     HRESULT CopyRows(UINT index, const WICRect& rect, UINT stride, BYTE* buffer,
-                     void (*copy)(const BYTE* from, BYTE* to, size_t width));
-
-    struct AnimationDeleter {
-        void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
-    };
+                     bool (*copy)(const BYTE* from, BYTE* to, size_t width),
+                     bool* opaque = nullptr);
 
     const SharedBytes bytes_;
+    const Demuxer demux_;
     const UINT width_, height_;
     const std::vector<UINT32> durations_;
     const bool animated_;
     const std::vector<WICColor> noPalette_;
 
-    // The animation decoder's place, kept between calls so that frame N + 1 after frame N
-    // costs one frame; it starts over only when a frame before the last is asked for. A worker
-    // decodes frames while other threads read metadata (which needs no lock), and any thread
-    // may fetch a frame, so the place has a lock of its own.
+    // The canvas keeps its place between calls, so that frame N + 1 after frame N costs one
+    // frame. A worker decodes frames while other threads read metadata (which needs no lock),
+    // and any thread may fetch a frame, so the canvas has a lock of its own.
     std::mutex lock_;
-    std::unique_ptr<WebPAnimDecoder, AnimationDeleter> animation_;
-    UINT decoded_ = 0;  // frames composed since the last start
-    uint8_t* canvas_ = nullptr;
+    WebPCanvas canvas_;
 };
+
+// The canvas as composed at frame `index`, with `lock_` held. The drawing spare goes before
+// libwebp decodes: its working memory is up to a frame's worth.
+HRESULT WebPContainer::Compose(UINT index) {
+    if (canvas_.Holds(index)) return S_OK;
+    drawing::DropSpareSurface();
+    return canvas_.ComposeTo(index);
+}
 
 // IWICBitmapSource::CopyPixels on a WebP frame: the rect of the canvas as composed at it.
 HRESULT WebPContainer::CopyRows(UINT index, const WICRect& rect, UINT stride, BYTE* buffer,
-                                void (*copy)(const BYTE* from, BYTE* to, size_t width)) {
+                                bool (*copy)(const BYTE* from, BYTE* to, size_t width),
+                                bool* opaque) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (!animation_) {
-        WebPAnimDecoderOptions options;
-        if (!WebPAnimDecoderOptionsInit(&options)) return E_FAIL;
-        options.color_mode = MODE_RGBA;
-        options.use_threads = 0;
-        const WebPData data{bytes_->data(), bytes_->size()};
-        animation_.reset(WebPAnimDecoderNew(&data, &options));
-        // The demuxer took these bytes already, so what fails here is the canvas allocation.
-        if (!animation_) return E_OUTOFMEMORY;
-        decoded_ = 0;
-    }
-    if (index + 1 < decoded_) {
-        WebPAnimDecoderReset(animation_.get());
-        decoded_ = 0;
-    }
-    if (decoded_ < index + 1) drawing::DropSpareSurface();
-    while (decoded_ < index + 1) {
-        int timestamp = 0;
-        if (!WebPAnimDecoderGetNext(animation_.get(), &canvas_, &timestamp)) {
-            WebPAnimDecoderReset(animation_.get());
-            decoded_ = 0;
-            return WINCODEC_ERR_BADIMAGE;
-        }
-        ++decoded_;
-    }
+    if (HRESULT hr = Compose(index); FAILED(hr)) return hr;
     const size_t canvasStride = size_t{width_} * 4;
-    const uint8_t* from =
-        canvas_ + canvasStride * static_cast<UINT>(rect.Y) + 4 * size_t{static_cast<UINT>(rect.X)};
+    const uint8_t* from = canvas_.pixels() + canvasStride * static_cast<UINT>(rect.Y) +
+                          4 * size_t{static_cast<UINT>(rect.X)};
+    bool allOpaque = true;
     for (INT y = 0; y < rect.Height; ++y, from += canvasStride) {
-        copy(from, buffer + size_t{stride} * static_cast<UINT>(y), static_cast<size_t>(rect.Width));
+        allOpaque &= copy(from, buffer + size_t{stride} * static_cast<UINT>(y),
+                          static_cast<size_t>(rect.Width));
     }
+    if (opaque) *opaque = allOpaque;
     return S_OK;
 }
 
@@ -126,23 +125,18 @@ std::unique_ptr<Container> OpenWebP(const SharedBytes& bytes) {
         return nullptr;
     }
     const WebPData data{bytes->data(), bytes->size()};
-    WebPDemuxer* demux = WebPDemux(&data);
+    Demuxer demux(WebPDemux(&data));
     if (!demux) return nullptr;
-    const UINT width = WebPDemuxGetI(demux, WEBP_FF_CANVAS_WIDTH);
-    const UINT height = WebPDemuxGetI(demux, WEBP_FF_CANVAS_HEIGHT);
-    const UINT count = WebPDemuxGetI(demux, WEBP_FF_FRAME_COUNT);
-    const bool animated = (WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS) & ANIMATION_FLAG) != 0;
     std::vector<UINT32> durations;
-    durations.reserve(count);
+    durations.reserve(WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT));
     WebPIterator frame;
-    if (WebPDemuxGetFrame(demux, 1, &frame)) {
+    if (WebPDemuxGetFrame(demux.get(), 1, &frame)) {
         do {
             durations.push_back(static_cast<UINT32>(frame.duration));
         } while (WebPDemuxNextFrame(&frame));
         WebPDemuxReleaseIterator(&frame);
     }
-    WebPDemuxDelete(demux);
-    return std::make_unique<WebPContainer>(bytes, width, height, std::move(durations), animated);
+    return std::make_unique<WebPContainer>(bytes, std::move(demux), std::move(durations));
 }
 
 }  // namespace platform::imaging

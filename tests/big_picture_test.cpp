@@ -194,6 +194,40 @@ TEST_F(BigPictureTest, ACanvasWiderThanTheDeviceIsShownWholeDownscaled) {
     }
 }
 
+// A still of more than 4 MB of pixels (1040 rows of 4160 bytes) is drawn a band of rows at a
+// time: every row on either side of a band's edge is the picture's own, decoded once.
+TEST_F(BigPictureTest, AStillDrawnInBandsShowsEveryRowAcrossTheBandEdges) {
+    constexpr uint16_t kSide = 1040;
+    GifImage image;
+    image.width = image.height = kSide;
+    image.globalTable = kPalette;
+    image.frames = {Bands(kSide, kSide, false)};
+    const auto index = [](LONG x, LONG y) { return (y + x * 4 / kSide) % 4; };
+    for (LONG y = 0; y < kSide; ++y) {
+        for (LONG x = 0; x < kSide; ++x) {
+            image.frames[0].indices[size_t(y) * kSide + size_t(x)] = uint8_t(index(x, y));
+        }
+    }
+    ASSERT_TRUE(harness_.Open(BuildGif(image), kBlack, kGrey));
+    int fetches = 0;
+    FaultyDecoder::Install(harness_.viewer()->decoder, 0, FaultyDecoder::Fault::Call,
+                           [&] { ++fetches; });
+    const uint32_t colours[] = {kRed, kGreen, kBlue, kWhite};
+    for (const LONG top : {0L, 1000L, kSide - 39L}) {
+        const LONG left = top % 997;
+        Placement rows{"rows", {left, top, left + 63, top + 39}, {0, 0, 63, 39}, 0, 0};
+        const std::vector<uint32_t> shown = Paint(rows);
+        int wrong = 0;
+        for (int y = 0; y < 39; ++y) {
+            for (int x = 0; x < 63; ++x) {
+                wrong += harness_.At(shown, x, y) != colours[index(left + x, top + y)];
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "rows from " << top;
+    }
+    EXPECT_EQ(fetches, 1);
+}
+
 #if !defined(_WIN32)
 // A device that holds no surface of the canvas even shrunk: the attach fails whole, again on
 // a second try, and painting draws nothing.

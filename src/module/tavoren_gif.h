@@ -29,8 +29,9 @@ class TavorenGif {
     // Fills the image description from the open decoder's metadata, reporting progress.
     bool ScanImage(ProgressCallback progressCallback, void* userData);
 
-    // Frame `index` into `frameBitmap`, with its placement, display time and disposal.
-    bool DecodeFrame(UINT index);
+    // Frame `index` into `frameBitmap`, with its placement, display time and disposal; given
+    // `pixels`, its converted pixels are handed back there instead, for the caller to draw.
+    bool DecodeFrame(UINT index, IWICBitmapSource** pixels = nullptr);
     // Draws frame `currentFrame` onto the composition surface.
     bool ComposeFrame();
     // Draws frame `frame` onto the composition surface.

@@ -23,7 +23,7 @@ bool ReadEdge(IWICMetadataQueryReader* reader, LPCWSTR path, FLOAT origin, FLOAT
 
 }  // namespace
 
-bool TavorenGif::DecodeFrame(UINT index) {
+bool TavorenGif::DecodeFrame(UINT index, IWICBitmapSource** pixels) {
     // After a failed load there is no decoder: the frame simply fails to decode.
     if (!decoder || !wicFactory || !windowTarget) return false;
     ComPtr<IWICBitmapFrameDecode> frame;
@@ -43,7 +43,10 @@ bool TavorenGif::DecodeFrame(UINT index) {
         const WICRect first{0, 0, 1, 1};
         converter->CopyPixels(&first, sizeof(pixel), sizeof(pixel), pixel);
     }
-    if (FAILED(CreateFrameBitmap(windowTarget, SurfaceScale(), converter.Get(), &frameBitmap))) {
+    if (pixels) {
+        *pixels = converter.Detach();
+    } else if (FAILED(CreateFrameBitmap(windowTarget, SurfaceScale(), converter.Get(),
+                                        &frameBitmap))) {
         return false;
     }
 

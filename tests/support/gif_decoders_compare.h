@@ -10,16 +10,18 @@
 
 #include "imaging/gif_container.h"
 
-// Decodes every frame of the GIF `bytes` both ways (its first rows, up to 4 M pixels), whole and
-// as an inner rect, into buffers with a wider stride whose padding must stay as it was: the
-// first difference, described, or empty when every frame decodes alike (or the file does not
-// open at all).
+// Decodes every frame of the GIF `bytes` both ways (its first rows, up to 4 M pixels), whole, as
+// an inner rect and in bands, then each frame's inner rect again straight after the frame
+// before's, into buffers with a wider stride whose padding must stay as it was: the first
+// difference, described, or empty when every frame decodes alike (or the file does not open).
 inline std::string FirstDecoderDifference(const std::vector<uint8_t>& bytes) {
     auto shared = std::make_shared<platform::ImageBytes>(bytes.data(), bytes.size());
     std::unique_ptr<platform::imaging::Container> container = platform::imaging::OpenGif(shared);
     if (!container) return {};
     auto& gif = static_cast<platform::imaging::GifContainer&>(*container);
-    for (UINT index = 0; index < gif.FrameCount(); ++index) {
+    const UINT frames = gif.FrameCount();
+    for (UINT step = 0; step < 2 * frames; ++step) {
+        const UINT index = step % frames;
         if (!gif.FrameFetchable(index)) continue;
         UINT width = 0, height = 0;
         gif.FrameSize(index, &width, &height);
@@ -29,7 +31,15 @@ inline std::string FirstDecoderDifference(const std::vector<uint8_t>& bytes) {
         const WICRect inner{static_cast<INT>(width / 3), static_cast<INT>(height / 4),
                             static_cast<INT>(width - width / 3 - width / 5),
                             static_cast<INT>(height - height / 4 - height / 3)};
-        for (const WICRect& rect : {whole, inner}) {
+        // And in three bands of rows, top to bottom, as a large picture is drawn.
+        const INT third = static_cast<INT>(height / 3), rows = static_cast<INT>(height);
+        const WICRect bands[] = {{0, 0, whole.Width, third},
+                                 {0, third, whole.Width, third},
+                                 {0, 2 * third, whole.Width, rows - 2 * third}};
+        const std::vector<WICRect> rects =
+            step < frames ? std::vector<WICRect>{whole, inner, bands[0], bands[1], bands[2]}
+                          : std::vector<WICRect>{inner};
+        for (const WICRect& rect : rects) {
             if (rect.Width <= 0 || rect.Height <= 0) continue;
             const UINT stride = static_cast<UINT>(rect.Width) + 5;
             std::vector<BYTE> ours(size_t{stride} * static_cast<UINT>(rect.Height), 0xA5);

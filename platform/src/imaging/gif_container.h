@@ -3,6 +3,9 @@
 // decoded here.
 #pragma once
 
+#include <memory>
+#include <mutex>
+
 #include "imaging/container.h"
 
 namespace platform::imaging {
@@ -60,11 +63,20 @@ class GifContainer final : public Container {
     // Fills the rect's rows with the frame's fill index (its transparent index, else 0), for
     // giflib.
     BYTE FillRows(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) const;
+    // The frame's rect decoded straight into the buffer.
+    HRESULT Decode(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) const;
 
     const SharedBytes bytes_;
     const GifScreen screen_;
     const std::vector<WICColor> globalPalette_;
     const std::vector<GifFrameRecord> frames_;
+
+    // A frame read in parts (a large picture drawn a band of rows at a time) is decoded whole
+    // once, kept until its last row has been read or another frame is, and each part copied
+    // from here: the LZW data can only be decoded from its start.
+    std::mutex partsLock_;
+    UINT partsIndex_ = 0;
+    std::unique_ptr<BYTE[]> parts_;
 };
 
 }  // namespace platform::imaging

@@ -1,6 +1,7 @@
 // A GIF frame's palette indices, decoded from the frame's own place in the file, so one frame
 // costs its own data however many frames come before it. Rows go straight into the caller's
-// buffer, so even a 65535 x 65535 frame costs no more memory than the buffer the caller brings.
+// buffer when the whole frame is asked for, so even a 65535 x 65535 frame costs no more memory
+// than the buffer the caller brings; a frame read in parts is decoded once and kept meanwhile.
 //
 // Wine's decoder (giflib-derived) reads the whole file at creation and refuses it when any
 // frame's data is cut short or corrupt; Windows opens such files, and the index here keeps their
@@ -17,6 +18,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <new>
 #include <vector>
 
 #include "imaging/gif_container.h"
@@ -87,14 +90,46 @@ BYTE GifContainer::FillRows(UINT index, const WICRect& rect, UINT stride, BYTE* 
     return fill;
 }
 
-// IWICBitmapSource::CopyPixels on a GIF frame: the rect's 8bpp palette indices, row by row.
-HRESULT GifContainer::CopyPixels(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) {
+HRESULT GifContainer::Decode(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) const {
     const GifFrameRecord& frame = frames_[index];
     if (!frame.fetchable) return WINCODEC_ERR_BADIMAGE;
     const BYTE fill = frame.control.transparencyFlag ? frame.control.transparentIndex : 0;
     const GifLzwFrame lzw{bytes_->data(), bytes_->size(), frame.imageDataOffset,
                           frame.width,    frame.height,   (frame.packed & kInterlaceFlag) != 0};
     return DecodeGifIndices(lzw, rect, stride, buffer, fill) ? S_OK : E_OUTOFMEMORY;
+}
+
+// IWICBitmapSource::CopyPixels on a GIF frame: the rect's 8bpp palette indices, row by row.
+HRESULT GifContainer::CopyPixels(UINT index, const WICRect& rect, UINT stride, BYTE* buffer) {
+    const GifFrameRecord& frame = frames_[index];
+    const bool whole = rect.X == 0 && rect.Y == 0 && static_cast<UINT>(rect.Width) == frame.width &&
+                       static_cast<UINT>(rect.Height) == frame.height;
+    // Frames of up to this many pixels are kept whole while read in parts; a larger one (its
+    // size is the file's word, not its data's) is decoded again for each part.
+    constexpr size_t kLargestKept = size_t{1} << 26;
+    const size_t pixels = size_t{frame.width} * frame.height;
+    std::unique_lock<std::mutex> guard(partsLock_);
+    if (parts_ && (whole || partsIndex_ != index)) parts_.reset();
+    if (whole || !frame.fetchable || pixels > kLargestKept) {
+        guard.unlock();
+        return Decode(index, rect, stride, buffer);
+    }
+    if (!parts_) {
+        std::unique_ptr<BYTE[]> decoded(new (std::nothrow) BYTE[pixels]);
+        if (!decoded) return Decode(index, rect, stride, buffer);
+        const WICRect all{0, 0, frame.width, frame.height};
+        if (HRESULT hr = Decode(index, all, frame.width, decoded.get()); FAILED(hr)) return hr;
+        parts_ = std::move(decoded);
+        partsIndex_ = index;
+    }
+    const BYTE* from =
+        parts_.get() + size_t{frame.width} * static_cast<UINT>(rect.Y) + static_cast<UINT>(rect.X);
+    for (INT y = 0; y < rect.Height; ++y, from += frame.width) {
+        std::memcpy(buffer + size_t{stride} * static_cast<UINT>(y), from,
+                    static_cast<UINT>(rect.Width));
+    }
+    if (static_cast<UINT>(rect.Y + rect.Height) == frame.height) parts_.reset();
+    return S_OK;
 }
 
 // The same rect decoded by giflib.

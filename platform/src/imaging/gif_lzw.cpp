@@ -7,6 +7,9 @@
 // its end is overwritten by the strings after it); one that meets the row's end goes through a
 // buffer and is cut across the rows.
 //
+// A literal code, most of the codes of a noisy picture, is written as its one byte, without
+// reading its entry.
+//
 // Well-formed data never leaves that walk. Damaged data may name a code the table does not hold
 // yet; giflib still decodes some of those, by rules of its own (a made-up last byte, entries
 // that lead to codes not yet defined), and the rest of such a frame is decoded by a copy of
@@ -17,6 +20,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -189,18 +193,24 @@ inline void WriteString(const Tables& t, const Entry& entry, BYTE* out) {
     }
 }
 
-// The entry for the string of `before` (whose entry is `from`) and then `next`.
-inline Entry Extend(const Entry& from, unsigned before, BYTE next) {
+// Defines `to` as the string of `before` (whose entry is `from`) and then `next`: two words
+// computed and stored whole, the second packed as the entry lies in memory (head, length,
+// prefix, first and suffix).
+inline void Extend(Entry& to, const Entry& from, unsigned before, BYTE next) {
+    uint64_t tail, rest;
+    std::memcpy(&tail, &from.tail, 8);
+    std::memcpy(&rest, &from.head, 8);
     const unsigned used = from.length & 7u;
-    Entry entry;
-    entry.tail = used ? from.tail | uint64_t{next} << (8 * used) : next;
-    entry.head = used ? from.head : static_cast<uint16_t>(before);
-    entry.length = static_cast<uint16_t>(from.length + 1);
-    entry.prefix = static_cast<uint16_t>(before);
-    entry.first = from.first;
-    entry.suffix = next;
-    return entry;
+    tail = used ? tail | uint64_t{next} << (8 * used) : next;
+    rest = (rest + (uint64_t{1} << 16)) & 0x00FF0000FFFFFFFFu;  // longer; first kept
+    rest = (used ? rest : (rest & ~uint64_t{0xFFFF}) | before) | uint64_t{before} << 32 |
+           uint64_t{next} << 56;
+    std::memcpy(&to.tail, &tail, 8);
+    std::memcpy(&to.head, &rest, 8);
 }
+static_assert(offsetof(Entry, head) == 8 && offsetof(Entry, length) == 10 &&
+              offsetof(Entry, prefix) == 12 && offsetof(Entry, first) == 14 &&
+              offsetof(Entry, suffix) == 15);
 
 // Where the next pixel goes: its row and column.
 struct Cursor {
@@ -325,7 +335,10 @@ struct Frame {
     }
 }
 
-[[gnu::noinline]] void Decode(Tables& t, const Frame& f, RowSink& rows, size_t firstBlock) {
+// The walk, compiled twice (below): without BMI2, every variable shift goes through one register,
+// and moving the code width and the bit count in and out of it is a good part of a code's work.
+[[gnu::always_inline]] inline void DecodeWalk(Tables& t, const Frame& f, RowSink& rows,
+                                              size_t firstBlock) {
     const unsigned clear = f.clear, width = f.width;
     for (unsigned i = 0; i < clear; ++i) {
         t.entry[i] = Entry{i, 0, 1, kNoCode, uint8_t(i), uint8_t(i)};
@@ -377,11 +390,22 @@ struct Frame {
             const unsigned code = take(bits);
             // The count past what the width holds (`defined` + 2 > 1 << bits) widens it.
             if ((defined + 1) >> bits && bits < kMaxBits) ++bits;
+            if (code < clear) {
+                // A literal, the commonest code of a noisy picture: one byte, no string to copy.
+                Extend(t.entry[defined], t.entry[last], last, static_cast<BYTE>(code));
+                last = code;
+                row[x] = static_cast<BYTE>(code);
+                if (++x == width) {
+                    if (!(row = rows.Next())) return;
+                    x = 0;
+                }
+                continue;
+            }
             if (code < defined && t.entry[code].length != 0) {
-                t.entry[defined] = Extend(t.entry[last], last, t.entry[code].first);
+                Extend(t.entry[defined], t.entry[last], last, t.entry[code].first);
             } else if (code == defined) {
                 // The entry being defined: the string before, and its own first byte again.
-                t.entry[defined] = Extend(t.entry[last], last, t.entry[last].first);
+                Extend(t.entry[defined], t.entry[last], last, t.entry[last].first);
             } else if (code == clear) {
                 break;
             } else {
@@ -409,6 +433,25 @@ struct Frame {
             if (!put(code)) return;
         }
     }
+}
+
+[[gnu::noinline]] void DecodeBaseline(Tables& t, const Frame& f, RowSink& rows, size_t first) {
+    DecodeWalk(t, f, rows, first);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+[[gnu::noinline, gnu::target("bmi2")]] void DecodeBmi2(Tables& t, const Frame& f, RowSink& rows,
+                                                       size_t first) {
+    DecodeWalk(t, f, rows, first);
+}
+#endif
+
+void Decode(Tables& t, const Frame& f, RowSink& rows, size_t firstBlock) {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool bmi2 = __builtin_cpu_supports("bmi2");
+    if (bmi2) return DecodeBmi2(t, f, rows, firstBlock);
+#endif
+    DecodeBaseline(t, f, rows, firstBlock);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // The peak resident memory of playing one animation through the shipped module, as a host
 // plays it: the module loaded by file and its one export, the image opened from its path, a
-// window of the canvas's size attached, every frame reached with VM_STEP (as pelm-view's
-// headless run does, so no frame is skipped and nothing depends on time) and painted 1:1 with
-// Render. The window's present keeps nothing, so the figure is the module's and the
-// stand-in's, not a host's copy of the pixels.
+// window of the canvas's size attached (fitted into a 1920x1080 screen, as no host window is
+// larger), every frame reached with VM_STEP (as pelm-view's headless run does, so no frame is
+// skipped and nothing depends on time) and painted into the whole window with Render. The window's
+// present keeps nothing, so the figure is the module's and the stand-in's, not a host's copy of the
+// pixels.
 //
 //   peak_memory_player MODULE --baseline        loads the module and reads its record, only
 //   peak_memory_player MODULE --describe FILE...  what the module makes of each file
@@ -14,7 +15,9 @@
 // parent (a Python driver, say) starts this program.
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -44,6 +47,10 @@ long HighWaterKb() {
     }
     return kb;
 }
+
+struct Extent {
+    LONG width, height;
+};
 
 struct Opened {
     TavorenGif* viewer = nullptr;
@@ -95,8 +102,8 @@ int Describe(const ModuleInfo& module, int count, char** files) {
 
 // Steps through every frame and paints each; false, with the reason printed, on a failure.
 bool PlayAllFrames(const ModuleInfo& module, TavorenGif* viewer, CountingWindow& window,
-                   UINT32 frames, LONG width, LONG height) {
-    const RECT source{0, 0, width, height}, dest{0, 0, width, height};
+                   UINT32 frames, LONG width, LONG height, Extent shown) {
+    const RECT source{0, 0, width, height}, dest{0, 0, shown.width, shown.height};
     if (frames == 1) {
         if (module.render(viewer, 0, &source, &dest, 0) == 0) return true;
         std::fprintf(stderr, "peak_memory_player: Render failed on the still\n");
@@ -119,6 +126,14 @@ bool PlayAllFrames(const ModuleInfo& module, TavorenGif* viewer, CountingWindow&
     return true;
 }
 
+// The canvas's size, scaled down to fit a 1920x1080 screen where it is larger.
+Extent FittedIntoScreen(LONG width, LONG height) {
+    constexpr double kScreenWidth = 1920, kScreenHeight = 1080;
+    const double scale = std::min({1.0, kScreenWidth / width, kScreenHeight / height});
+    return {static_cast<LONG>(std::max(1L, std::lround(width * scale))),
+            static_cast<LONG>(std::max(1L, std::lround(height * scale)))};
+}
+
 int Play(const ModuleInfo& module, const char* file) {
     Opened opened = Open(module, file);
     if (!opened.loaded || opened.size[0] == 0 || opened.size[1] == 0) {
@@ -128,11 +143,12 @@ int Play(const ModuleInfo& module, const char* file) {
     }
     const LONG width = static_cast<LONG>(opened.size[0]),
                height = static_cast<LONG>(opened.size[1]);
+    const Extent shown = FittedIntoScreen(width, height);
     bool played = false;
     {
-        Registered<CountingWindow> window(width, height);
+        Registered<CountingWindow> window(shown.width, shown.height);
         played = module.attachWindow(opened.viewer, window.hwnd()) == 0 &&
-                 PlayAllFrames(module, opened.viewer, window, opened.frames, width, height);
+                 PlayAllFrames(module, opened.viewer, window, opened.frames, width, height, shown);
         // The viewer's teardown stops its worker, which asks this window for paints until then.
         module.destroyInstance(opened.viewer);
     }

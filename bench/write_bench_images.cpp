@@ -1,5 +1,6 @@
 // Writes the images that tools/bench-compare measures beside the corpus: two trivial 1x1
-// files, whose cost in a peer's process is that process's start-up, and one animation large
+// files, whose cost in a peer's process is that process's start-up, two 1x1 animations, whose
+// memory is what playing anything costs, and one animation large
 // enough that the work, not the start-up, dominates. The animation is made as a screen
 // recording is: a full first frame, then each frame only the band of rows that changed, kept
 // over the frame before (GIF disposal 1; WebP no disposal, no blending), so composition does
@@ -149,6 +150,26 @@ std::vector<uint8_t> TrivialWebP() {
     return BuildAnimatedWebP(1, 1, {frame}, /*still=*/true);
 }
 
+// Two-frame 1x1 animations: what playing anything costs, whatever the picture.
+std::vector<uint8_t> TinyAnimationGif() {
+    GifImage image;
+    image.globalTable = {{0, 0, 0}, {255, 255, 255}};
+    image.loopCount = 0;
+    GifFrame frame;
+    frame.control = GifControl{};
+    frame.control->delay = kDelayHundredths;
+    image.frames = {frame, frame};
+    image.frames[1].indices = {1};
+    return BuildGif(image);
+}
+
+std::vector<uint8_t> TinyAnimationWebP() {
+    WebPTestFrame frame;
+    frame.durationMs = kDelayHundredths * 10;
+    frame.argb = 0xFFFFFFFF;
+    return BuildAnimatedWebP(1, 1, {frame, frame});
+}
+
 bool Write(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
@@ -177,6 +198,8 @@ int main(int argc, char** argv) {
                              "x" + std::to_string(kFrames);
     const bool written = Write(dir / "trivial-1x1.gif", TrivialGif()) &&
                          Write(dir / "trivial-1x1.webp", TrivialWebP()) &&
+                         Write(dir / "tiny-1x1x2.gif", TinyAnimationGif()) &&
+                         Write(dir / "tiny-1x1x2.webp", TinyAnimationWebP()) &&
                          Write(dir / (stem + ".gif"), AnimationGif(palette, frames)) &&
                          Write(dir / (stem + ".webp"), AnimationWebP(palette, frames)) &&
                          Write(dir / "flat-frames-1600x1200x6.gif", FlatFramesGif(palette)) &&

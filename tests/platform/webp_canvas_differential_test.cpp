@@ -23,12 +23,8 @@ TEST(WebPCanvasDifferential, CorpusFramesAreLibWebPsCanvases) {
 }
 
 WebPTestFrame Solid(uint32_t argb, int width, int height, int x, int y) {
-    WebPTestFrame frame;
+    WebPTestFrame frame = PlacedFrame(width, height, x, y);
     frame.argb = argb;
-    frame.width = width;
-    frame.height = height;
-    frame.offsetX = x;
-    frame.offsetY = y;
     return frame;
 }
 

@@ -163,12 +163,17 @@ std::vector<uint8_t> BuildAnimatedWebP(int canvasWidth, int canvasHeight,
     return out;
 }
 
-WebPTestFrame GradientFrame(int width, int height, int offsetX, int offsetY, int seed) {
+WebPTestFrame PlacedFrame(int width, int height, int offsetX, int offsetY) {
     WebPTestFrame frame;
     frame.width = width;
     frame.height = height;
     frame.offsetX = offsetX;
     frame.offsetY = offsetY;
+    return frame;
+}
+
+WebPTestFrame GradientFrame(int width, int height, int offsetX, int offsetY, int seed) {
+    WebPTestFrame frame = PlacedFrame(width, height, offsetX, offsetY);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const uint32_t alpha = static_cast<uint32_t>((x * 37 + y * 59 + seed * 11) % 256);

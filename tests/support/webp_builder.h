@@ -16,6 +16,9 @@ struct WebPTestFrame {
     bool lossy = false;  // VP8 (with an ALPH chunk where the frame has alpha), not VP8L
 };
 
+// A frame of that size at that offset, of the default solid colour.
+WebPTestFrame PlacedFrame(int width, int height, int offsetX, int offsetY);
+
 // A frame whose alpha and colour vary across it, so that every pixel blends differently.
 WebPTestFrame GradientFrame(int width, int height, int offsetX, int offsetY, int seed);
 

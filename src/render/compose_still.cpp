@@ -31,9 +31,9 @@ bool SameColour(const D2D1_COLOR_F& a, const D2D1_COLOR_F& b) {
 bool DrawInBands(ID2D1RenderTarget* target, IWICBitmapSource* pixels, UINT w, UINT h,
                  D2D1_POINT_2F at) {
     const UINT stride = w * 4;
-    const UINT64 bandBytes =
-        std::max(kBandBytes, (UINT64{stride} * h + kMostBands - 1) / kMostBands);
-    const auto rows = static_cast<UINT>(std::clamp<UINT64>(bandBytes / stride, 1, h));
+    const UINT64 rowsAtLeast =
+        std::max<UINT64>(kBandBytes / stride, (h + kMostBands - 1) / kMostBands);
+    const auto rows = static_cast<UINT>(std::clamp<UINT64>(rowsAtLeast, 1, h));
     std::vector<BYTE> band;
     try {
         band.resize(size_t{stride} * rows);
